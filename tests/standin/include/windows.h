@@ -1,0 +1,204 @@
+// Host stand-in for <windows.h>: exactly the Win32 subset ScrivoxSetup uses,
+// with the Windows widths, implemented by the scripted machine in standin.cpp.
+#ifndef STANDIN_WINDOWS_H
+#define STANDIN_WINDOWS_H
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdint.h>
+
+#define WINAPI
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef char CHAR;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef unsigned int UINT;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef intptr_t LONG_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef size_t SIZE_T;
+typedef DWORD REGSAM;
+typedef BYTE *LPBYTE;
+typedef DWORD *LPDWORD;
+typedef DWORD_PTR *PDWORD_PTR;
+typedef LONG *PLONG;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+typedef void *LPVOID;
+typedef const void *LPCVOID;
+typedef void *HANDLE;
+typedef void *HGLOBAL;
+typedef struct HWND__ *HWND;
+typedef struct HKEY__ *HKEY;
+typedef HKEY *PHKEY;
+typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef intptr_t(WINAPI *FARPROC)(void);
+
+static_assert(sizeof(BYTE) == 1, "BYTE is 8 bits");
+static_assert(sizeof(WORD) == 2, "WORD is 16 bits");
+static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
+static_assert(sizeof(LONG) == 4, "LONG is 32 bits");
+static_assert(sizeof(BOOL) == 4, "BOOL is 32 bits");
+static_assert(sizeof(UINT) == 4, "UINT is 32 bits");
+static_assert(sizeof(WPARAM) == sizeof(void *) && sizeof(LPARAM) == sizeof(void *),
+              "message parameters are pointer-sized");
+
+#define TRUE 1
+#define FALSE 0
+
+// Error codes
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_ENVVAR_NOT_FOUND 203L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_UNKNOWN_PRINTER_DRIVER 1797L
+#define ERROR_INVALID_PRINTER_NAME 1801L
+#define ERROR_PRINTER_ALREADY_EXISTS 1802L
+
+// Version
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *LPOSVERSIONINFOA;
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is 16 bytes");
+
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+
+// Files
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define GENERIC_WRITE 0x40000000
+#define GENERIC_READ 0x80000000
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_BEGIN 0
+#define FILE_END 2
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+
+// Global heap
+#define GMEM_FIXED 0x0000
+#define GMEM_ZEROINIT 0x0040
+
+// Message boxes and messages
+#define MB_OK 0x00000000
+#define MB_OKCANCEL 0x00000001
+#define MB_YESNO 0x00000004
+#define MB_ICONERROR 0x00000010
+#define MB_ICONQUESTION 0x00000020
+#define MB_ICONINFORMATION 0x00000040
+#define MB_TASKMODAL 0x00002000
+#define IDOK 1
+#define IDCANCEL 2
+#define IDYES 6
+#define IDNO 7
+#define HWND_BROADCAST ((HWND)0xffff)
+#define WM_WININICHANGE 0x001A
+#define SMTO_NORMAL 0x0000
+
+// Registry
+#define HKEY_CURRENT_USER ((HKEY)(UINT_PTR)((LONG)0x80000001))
+#define REG_SZ 1
+#define REG_MULTI_SZ 7
+#define REG_OPTION_NON_VOLATILE 0x00000000L
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
+// KERNEL32
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD error);
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version);
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
+DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
+BOOL WINAPI CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists);
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share,
+                          LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                          HANDLE templateFile);
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                      LPOVERLAPPED overlapped);
+BOOL WINAPI CloseHandle(HANDLE handle);
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+BOOL WINAPI WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T size);
+HGLOBAL WINAPI GlobalFree(HGLOBAL block);
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+
+// USER32
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT flags, UINT timeout, PDWORD_PTR result);
+
+// ADVAPI32
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass,
+                            DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
+                            PHKEY result, LPDWORD disposition);
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
+                           DWORD size);
+
+// msvcrt's bounded formatter, which <stdio.h> declares on Windows. It writes
+// at most count characters and returns -1 when the text did not fit.
+int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

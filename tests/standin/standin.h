@@ -1,0 +1,114 @@
+// The scripted machine behind the host stand-in of the Win32 calls: its
+// state, the record of every call made, and fault injection.
+#ifndef STANDIN_STANDIN_H
+#define STANDIN_STANDIN_H
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct NoCase {
+    bool operator()(const std::string &a, const std::string &b) const;
+};
+
+// One call into the stand-in: the function's name and its arguments as text
+// (strings as they were passed, "(null)" for a null pointer, numbers in decimal).
+struct Call {
+    std::string function;
+    std::vector<std::string> args;
+};
+
+struct Box {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT type;
+};
+
+// A driver as AddPrinterDriverA received it, strings copied out.
+struct Driver {
+    DWORD version = 0;
+    std::string name, environment, driverPath, dataFile, configFile, helpFile, defaultDataType;
+    bool helpFileNull = false, monitorNull = false;
+    std::vector<std::string> dependentFiles;  // the multi-string, split at its NULs
+    std::string dependentBytes;               // its bytes up to and including the closing NUL
+};
+
+struct Printer {
+    std::string name, port, driver, printProcessor = "WinPrint", datatype = "RAW";
+    bool nullDriverName = false, nullPortName = false;  // for descriptions that lack them
+    PRINTER_INFO_2A added = {};                        // the record AddPrinterA was given
+};
+
+struct RegValue {
+    DWORD type;
+    std::string data;  // the bytes written, as many as the size said
+};
+
+typedef std::map<std::string, std::map<std::string, std::string, NoCase>, NoCase> Profile;
+
+struct Machine {
+    // GetVersionExA
+    DWORD platformId = VER_PLATFORM_WIN32_NT, majorVersion = 5, minorVersion = 1;
+    // Directories and environment, as Windows paths. Files live below a host
+    // folder: C:\X\Y is <root>/c/x/y, case folded.
+    std::string root;
+    std::string currentDirectory = "C:\\PKG";
+    std::string tempPath = "C:\\TEMP\\";
+    std::string windowsDirectory = "C:\\WINDOWS";
+    std::string driverDirectory = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
+    std::map<std::string, std::string, NoCase> environment;
+    std::map<std::string, DWORD> attributes;  // host path -> attributes of existing files
+    SYSTEMTIME clock = {2004, 3, 6, 6, 9, 5, 7, 0};
+    // Message boxes: answers given in order; with none left an OK-only box is
+    // answered IDOK and any other box counts as unanswered and returns 0.
+    std::vector<int> answers;
+    std::vector<Box> boxes;
+    int unansweredBoxes = 0;
+    // Spooler
+    std::map<std::string, Driver, NoCase> drivers;
+    std::map<std::string, Printer, NoCase> printers;
+    std::string defaultPrinter;
+    bool exportsSetDefaultPrinter = true;
+    bool openPrinterYieldsNull = false;  // OpenPrinterA succeeds but hands back no handle
+    // Registry: key path ("HKCU\SOFTWARE\...") -> values
+    std::map<std::string, std::map<std::string, RegValue, NoCase>, NoCase> registry;
+    // Profiles: win.ini, and each private profile by its Windows path
+    Profile systemProfile;
+    std::map<std::string, Profile, NoCase> privateProfiles;
+    // What is outstanding: open printers, files and keys, and global blocks with their sizes
+    std::map<HANDLE, std::string> openPrinters;
+    std::map<HANDLE, int> openFiles;
+    std::map<HKEY, std::string> openKeys;
+    std::map<void *, SIZE_T> globalBlocks;
+    std::vector<Call> calls;
+};
+
+Machine &M();
+
+// A fresh machine: Windows XP, the package's four files in C:\PKG (the current
+// directory), existing temporary, Windows and driver directories, "windir" set.
+void Reset();
+
+// Makes the nth call (counted from 1) of function fail with error; nth 0 makes
+// every call fail.
+void Fail(const std::string &function, DWORD error, int nth = 0);
+
+std::vector<Call> CallsTo(const std::string &function);
+std::vector<std::string> FunctionsCalled();  // the names of all calls, in order
+std::string HostPath(const std::string &windowsPath);
+void MakeDirectory(const std::string &windowsPath);
+void PutFile(const std::string &windowsPath, const std::string &contents, DWORD attributes = 0);
+bool FileExists(const std::string &windowsPath);
+std::string FileContents(const std::string &windowsPath);
+DWORD FileAttributes(const std::string &windowsPath);
+void AddPrinter(const std::string &name, const std::string &driver, const std::string &port);
+
+}  // namespace standin
+
+#endif

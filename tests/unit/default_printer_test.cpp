@@ -1,0 +1,162 @@
+// The default-printer offer and the two ways a printer becomes the default.
+#include "fixture.h"
+
+#include <string.h>
+
+namespace {
+
+const char Nt4Device[] = "Scrivox Demo NT Driver,Scrivox Demo NT Driver,LPT1:";
+
+class DefaultPrinterTest : public InstallerTest {
+protected:
+    static void ExpectBroadcast(size_t count)
+    {
+        std::vector<standin::Call> sent = standin::CallsTo("SendMessageTimeoutA");
+        ASSERT_EQ(sent.size(), count);
+        if (count) {
+            EXPECT_EQ(sent[0].args,
+                      (std::vector<std::string>{"65535", "26", "0", "0", "0", "1000", "(null)"}));
+        }
+    }
+    // After a full run only the printer handle of the registration step is open.
+    static void ExpectReleased(const char *why)
+    {
+        EXPECT_EQ(standin::M().openPrinters.size(), 1u) << why << ": a printer handle was left open";
+        EXPECT_TRUE(standin::M().globalBlocks.empty()) << why << ": a global block was not freed";
+    }
+};
+
+TEST_F(DefaultPrinterTest, NoLeavesTheDefaultPrinterAlone)
+{
+    standin::M().defaultPrinter = "Other";
+    Answer({IDOK, IDNO});
+    EXPECT_EQ(RunInstaller(), 1);
+    EXPECT_EQ(standin::M().defaultPrinter, "Other");
+    EXPECT_TRUE(standin::CallsTo("GetModuleHandleA").empty());
+    EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty());
+    ExpectBroadcast(0);
+}
+
+TEST_F(DefaultPrinterTest, YesOnNt5SetsTheInstalledPrinterThroughTheSpooler)
+{
+    for (DWORD minor : {0u, 1u, 2u}) {
+        standin::Reset();
+        SetVersion(VER_PLATFORM_WIN32_NT, 5, minor);
+        Answer({IDOK, IDYES});
+        EXPECT_EQ(RunInstaller(), 1);
+        EXPECT_EQ(standin::M().defaultPrinter, "Scrivox Demo NT Driver");
+        EXPECT_EQ(standin::CallsTo("GetModuleHandleA")[0].args[0], "winspool.drv");
+        EXPECT_EQ(standin::CallsTo("SetDefaultPrinterA")[0].args[0], "Scrivox Demo NT Driver");
+        ExpectBroadcast(1);
+        ExpectReleased("NT 5");
+        EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType},
+                              {DefaultQuestionText, DefaultQuestionType},
+                              {CompletionText, MB_ICONINFORMATION}}));
+    }
+}
+
+TEST_F(DefaultPrinterTest, YesOnNt4WritesTheDeviceEntryFromTheDescription)
+{
+    SetVersion(VER_PLATFORM_WIN32_NT, 4, 0);
+    Answer({IDOK, IDYES});
+    EXPECT_EQ(RunInstaller(), 1);
+    EXPECT_EQ(standin::M().systemProfile["windows"]["device"], Nt4Device);
+    EXPECT_EQ(standin::M().defaultPrinter, "Scrivox Demo NT Driver");
+    EXPECT_TRUE(standin::CallsTo("SetDefaultPrinterA").empty());
+    std::vector<standin::Call> blocks = standin::CallsTo("GlobalAlloc");
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].args[0], "64") << "zero-filled";
+    EXPECT_EQ(blocks[1].args, (std::vector<std::string>{"64", std::to_string(sizeof Nt4Device)}))
+        << "the device string's block holds exactly the three texts, two commas and the NUL";
+    ExpectBroadcast(1);
+    ExpectReleased("NT 4.0");
+}
+
+TEST_F(DefaultPrinterTest, ALongDriverAndPortNameFitTheirExactBlock)
+{
+    SetVersion(VER_PLATFORM_WIN32_NT, 4, 0);
+    std::string driver(400, 'D'), port(300, 'P');
+    standin::AddPrinter("Long", driver, port);
+    char name[] = "Long";
+    EXPECT_EQ(MakeDefaultPrinter(name), 1);
+    EXPECT_EQ(standin::M().systemProfile["windows"]["device"], "Long," + driver + "," + port);
+    EXPECT_EQ(standin::CallsTo("GlobalAlloc")[1].args[1], std::to_string(4 + 400 + 300 + 3));
+    EXPECT_TRUE(standin::M().openPrinters.empty());
+    EXPECT_TRUE(standin::M().globalBlocks.empty());
+}
+
+TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
+{
+    struct {
+        const char *why;
+        DWORD major;
+        void (*arrange)();
+    } cases[] = {
+        {"open fails", 4, [] { standin::Fail("OpenPrinterA", ERROR_INVALID_PRINTER_NAME); }},
+        {"open yields no handle", 4, [] { standin::M().openPrinterYieldsNull = true; }},
+        {"size 0", 4, [] { standin::Fail("GetPrinterA", ERROR_INVALID_HANDLE, 1); }},
+        {"allocation fails", 4, [] { standin::Fail("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1); }},
+        {"read fails", 4, [] { standin::Fail("GetPrinterA", ERROR_INVALID_HANDLE, 2); }},
+        {"no driver name", 4, [] { standin::M().printers[DriverName].nullDriverName = true; }},
+        {"no port name", 4, [] { standin::M().printers[DriverName].nullPortName = true; }},
+        {"device block fails", 4, [] { standin::Fail("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, 2); }},
+        {"profile write fails", 4, [] { standin::Fail("WriteProfileStringA", ERROR_ACCESS_DENIED); }},
+        {"set-default fails", 5, [] { standin::Fail("SetDefaultPrinterA", ERROR_INVALID_PRINTER_NAME); }},
+        {"set-default not exported", 5, [] { standin::M().exportsSetDefaultPrinter = false; }},
+        {"spooler module not found", 5, [] { standin::Fail("GetModuleHandleA", ERROR_MOD_NOT_FOUND); }},
+    };
+    for (auto &c : cases) {
+        standin::Reset();
+        SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
+        standin::M().defaultPrinter = "Other";
+        // Arranged once the printer exists, just before the question is answered.
+        Answer({IDOK});
+        strcpy(DriverDirectory, standin::M().driverDirectory.c_str());
+        ASSERT_EQ(DoFiles(), 1);
+        ASSERT_EQ(AddDriverAndPrinter(), 1);
+        c.arrange();
+        char name[] = DRIVER_NAME;
+        EXPECT_EQ(MakeDefaultPrinter(name), 0) << c.why;
+        EXPECT_EQ(standin::M().defaultPrinter, "Other") << c.why;
+        ExpectBroadcast(0);
+        ExpectReleased(c.why);
+        EXPECT_TRUE(standin::CallsTo("MessageBoxA").size() == 1) << c.why << ": nothing is shown";
+
+        // The same failure inside a whole run still ends in the completion box.
+        standin::Reset();
+        SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
+        memset(DriverDirectory, 0, sizeof DriverDirectory);
+        standin::AddPrinter(DriverName, DriverName, "LPT1:");  // arranged before the run
+        standin::M().drivers[DriverName].name = DriverName;
+        c.arrange();
+        Answer({IDOK, IDYES});
+        EXPECT_EQ(RunInstaller(), 1) << c.why;
+        EXPECT_EQ(standin::M().boxes.back().text, CompletionText) << c.why;
+    }
+}
+
+TEST_F(DefaultPrinterTest, ANullNameReturnsBeforeAnySpoolerCall)
+{
+    for (DWORD major : {4u, 5u}) {
+        standin::Reset();
+        SetVersion(VER_PLATFORM_WIN32_NT, major, 0);
+        EXPECT_EQ(MakeDefaultPrinter(NULL), 0);
+        EXPECT_EQ(standin::FunctionsCalled(), (std::vector<std::string>{"GetVersionExA"}));
+    }
+}
+
+TEST_F(DefaultPrinterTest, NoDefaultIsMadeWithoutAKnownNtVersion)
+{
+    standin::AddPrinter(DriverName, DriverName, "LPT1:");
+    char name[] = DRIVER_NAME;
+    standin::Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(MakeDefaultPrinter(name), 0);
+    standin::Reset();
+    standin::AddPrinter(DriverName, DriverName, "LPT1:");
+    SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    EXPECT_EQ(MakeDefaultPrinter(name), 0);
+    EXPECT_TRUE(standin::M().defaultPrinter.empty());
+    ExpectBroadcast(0);
+}
+
+}  // namespace

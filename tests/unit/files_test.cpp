@@ -1,0 +1,137 @@
+// Copying the driver files and the installation question.
+#include "fixture.h"
+
+#include <filesystem>
+
+namespace {
+
+class FilesTest : public InstallerTest {
+protected:
+    static std::string Destination(const char *name)
+    {
+        return standin::M().driverDirectory + "\\" + name;
+    }
+};
+
+TEST_F(FilesTest, AFirstInstallationCopiesTheFourFilesInOrderAndAsks)
+{
+    Answer({IDOK, IDNO});
+    EXPECT_EQ(RunInstaller(), 1);
+
+    std::vector<standin::Call> copies = standin::CallsTo("CopyFileA");
+    std::vector<standin::Call> resets = standin::CallsTo("SetFileAttributesA");
+    ASSERT_EQ(copies.size(), 4u);
+    ASSERT_EQ(resets.size(), 4u);
+    for (unsigned i = 0; i < 4; ++i) {
+        const char *name = DriverFileSet[i];
+        EXPECT_EQ(copies[i].args,
+                  (std::vector<std::string>{std::string(".\\") + name, Destination(name), "0"}));
+        EXPECT_EQ(resets[i].args, (std::vector<std::string>{Destination(name), "128"}));
+        EXPECT_EQ(standin::FileContents(Destination(name)), std::string("contents of ") + name);
+    }
+    std::vector<std::string> called = standin::FunctionsCalled();
+    auto firstReset = std::find(called.begin(), called.end(), "SetFileAttributesA");
+    auto firstCopy = std::find(called.begin(), called.end(), "CopyFileA");
+    EXPECT_LT(firstReset, firstCopy) << "attributes are reset before the copy";
+
+    std::vector<std::string> log = LogMessages();
+    std::vector<std::string> expected = {"", " BEGIN"};
+    for (const std::string &entry :
+         CopiedEntries({"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"}))
+        expected.push_back(entry);
+    expected.push_back("Result = 0");
+    EXPECT_EQ(log, expected);
+    EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType},
+                          {DefaultQuestionText, DefaultQuestionType},
+                          {CompletionText, MB_ICONINFORMATION}}));
+}
+
+TEST_F(FilesTest, ReadOnlyCopiesInTheDriverDirectoryAreOverwritten)
+{
+    for (const char *name : DriverFileSet)
+        standin::PutFile(Destination(name), "old version", FILE_ATTRIBUTE_READONLY);
+    Answer({IDOK, IDNO});
+    EXPECT_EQ(RunInstaller(), 1);
+    for (const char *name : DriverFileSet)
+        EXPECT_EQ(standin::FileContents(Destination(name)), std::string("contents of ") + name);
+}
+
+TEST_F(FilesTest, NoDriverFilesInTheCurrentDirectory)
+{
+    standin::M().currentDirectory = "C:\\ELSEWHERE";
+    standin::MakeDirectory("C:\\ELSEWHERE");
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_TRUE(BoxesAre({{" .\\SCRIVOX.PPD => \n " + Destination("SCRIVOX.PPD"), MB_ICONERROR},
+                          {DoFilesErrorText, MB_ICONERROR}}));
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"", " BEGIN"}));
+    EXPECT_EQ(standin::CallsTo("CopyFileA").size(), 1u);
+    EXPECT_TRUE(standin::CallsTo("AddPrinterDriverA").empty());
+}
+
+TEST_F(FilesTest, AMissingThirdFileStopsTheCopiesThere)
+{
+    std::filesystem::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL"));
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_TRUE(BoxesAre({{" .\\SCRVUI.DLL => \n " + Destination("SCRVUI.DLL"), MB_ICONERROR},
+                          {DoFilesErrorText, MB_ICONERROR}}));
+    std::vector<std::string> expected = {"", " BEGIN"};
+    for (const std::string &entry : CopiedEntries({"SCRIVOX.PPD", "SCRVDRV.DLL"}))
+        expected.push_back(entry);
+    EXPECT_EQ(LogMessages(), expected);
+    EXPECT_EQ(standin::CallsTo("CopyFileA").size(), 3u) << "the fourth file is never attempted";
+    EXPECT_TRUE(standin::FileExists(Destination("SCRVDRV.DLL")));
+    EXPECT_FALSE(standin::FileExists(Destination("SCRVUMPD.DLL")));
+}
+
+TEST_F(FilesTest, CancelLeavesTheFilesCopiedAndStopsBeforeTheSpooler)
+{
+    Answer({IDCANCEL});
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType}, {DoFilesErrorText, MB_ICONERROR}}));
+    for (const char *name : DriverFileSet)
+        EXPECT_TRUE(standin::FileExists(Destination(name))) << name;
+    EXPECT_EQ(LogMessages().size(), 6u);
+    EXPECT_TRUE(standin::CallsTo("AddPrinterDriverA").empty());
+    EXPECT_TRUE(standin::CallsTo("AddPrinterA").empty());
+}
+
+TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
+{
+    // 256 bytes hold the directory, "\", the name and the NUL: the names have
+    // 11, 11, 10 and 12 characters, so 242 fits them all and 243 all but the last.
+    struct {
+        size_t length;
+        int copied;  // files copied before the failure; 4 means none failed
+    } cases[] = {{242, 4}, {243, 3}, {250, 0}, {255, 0}};
+    for (auto &c : cases) {
+        standin::Reset();
+        memset(DriverDirectory, 0, sizeof DriverDirectory);
+        std::string directory = "C:\\" + std::string(c.length - 3, 'd');
+        standin::M().driverDirectory = directory;
+        standin::MakeDirectory(directory);
+        if (c.copied == 4)
+            Answer({IDOK, IDNO});
+        EXPECT_EQ(RunInstaller(), c.copied == 4 ? 1 : 0) << c.length;
+        EXPECT_EQ(standin::CallsTo("CopyFileA").size(), (size_t)c.copied) << c.length;
+        for (const char *function : {"CopyFileA", "SetFileAttributesA"}) {
+            for (const standin::Call &call : standin::CallsTo(function)) {
+                const std::string &destination = call.args[function[0] == 'C' ? 1 : 0];
+                std::string name = destination.substr(destination.rfind('\\') + 1);
+                EXPECT_EQ(destination, directory + "\\" + name) << "a cut path was used";
+                EXPECT_NE(std::find(std::begin(DriverFileSet), std::end(DriverFileSet), name),
+                          std::end(DriverFileSet)) << "a cut path was used: " << name;
+            }
+        }
+        if (c.copied < 4) {
+            const char *failed = DriverFileSet[c.copied];
+            ASSERT_EQ(standin::M().boxes.size(), 2u) << c.length;
+            std::string opening = std::string(" .\\") + failed + " => \n " + directory;
+            EXPECT_EQ(standin::M().boxes[0].text.rfind(opening, 0), 0u) << standin::M().boxes[0].text;
+            EXPECT_EQ(standin::M().boxes[0].type, (UINT)MB_ICONERROR);
+            EXPECT_EQ(standin::M().boxes[1].text, DoFilesErrorText);
+            EXPECT_EQ(LogMessages().size(), 2u + c.copied) << c.length;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include "fixture.h"
+
+#include <string.h>
+
+const char RefusalText[] = "This driver requires Windows NT 4.0 or 2000";
+const char DoFilesErrorText[] = "Error 01: (DoFiles)";
+const char InstallQuestionText[] = "Scrivox Driver (NT-2000-XP)\nDo you want to install it?";
+const char DefaultQuestionText[] = "Set Quorvane Scrivox as default?";
+const char CompletionText[] = "Install procedure has been\nsuccessfully completed.";
+
+void InstallerTest::SetUp()
+{
+    standin::Reset();
+    memset(DriverDirectory, 0, sizeof DriverDirectory);
+    memset(MessageBuffer, 0, sizeof MessageBuffer);
+}
+
+void InstallerTest::TearDown()
+{
+    EXPECT_EQ(standin::M().unansweredBoxes, 0) << "a question was shown that the test did not answer";
+    EXPECT_TRUE(standin::M().answers.empty()) << "answers were left over: a box was not shown";
+    EXPECT_TRUE(standin::M().openFiles.empty()) << "a file handle was left open";
+}
+
+int InstallerTest::RunInstaller()
+{
+    char commandLine[] = "";
+    return WinMain(NULL, NULL, commandLine, 1);
+}
+
+void InstallerTest::Answer(std::vector<int> answers) { standin::M().answers = std::move(answers); }
+
+void InstallerTest::SetVersion(DWORD platform, DWORD major, DWORD minor)
+{
+    standin::M().platformId = platform;
+    standin::M().majorVersion = major;
+    standin::M().minorVersion = minor;
+}
+
+std::vector<std::string> InstallerTest::LogMessages()
+{
+    std::string log = standin::FileContents(LogPath);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        std::string line = log.substr(start, end - start);
+        // "MM/DD/YY HH:MM:SS " opens every entry.
+        if (line.size() >= 18 && line[2] == '/' && line[5] == '/' && line[8] == ' ' &&
+            line[11] == ':' && line[14] == ':' && line[17] == ' ')
+            line = line.substr(18);
+        lines.push_back(line);
+    }
+    EXPECT_EQ(start, log.size()) << "the log does not end in CR LF";
+    return lines;
+}
+
+::testing::AssertionResult BoxesAre(const std::vector<ExpectedBox> &expected)
+{
+    const std::vector<standin::Box> &shown = standin::M().boxes;
+    for (size_t i = 0; i < shown.size() || i < expected.size(); ++i) {
+        if (i >= shown.size())
+            return ::testing::AssertionFailure() << "box " << i << " \"" << expected[i].text
+                                                 << "\" was expected but not shown";
+        if (i >= expected.size())
+            return ::testing::AssertionFailure() << "box " << i << " \"" << shown[i].text
+                                                 << "\" was shown but not expected";
+        const standin::Box &box = shown[i];
+        if (box.text != expected[i].text || box.type != expected[i].type ||
+            box.caption != InstallerCaption || box.owner != NULL)
+            return ::testing::AssertionFailure()
+                   << "box " << i << ": got text \"" << box.text << "\" type 0x" << std::hex
+                   << box.type << " caption \"" << box.caption << "\" owner "
+                   << (box.owner ? "set" : "none") << "; expected \"" << expected[i].text
+                   << "\" type 0x" << expected[i].type << " caption \"" << InstallerCaption
+                   << "\" owner none";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> CopiedEntries(std::initializer_list<const char *> names)
+{
+    std::vector<std::string> entries;
+    for (const char *name : names)
+        entries.push_back(std::string("Copied .\\") + name);
+    return entries;
+}

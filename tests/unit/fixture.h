@@ -1,0 +1,48 @@
+// Common ground of the unit tests: a fresh stand-in machine and zeroed
+// process-wide buffers per test, the installer run through WinMain, and
+// readers for the boxes and the log it left.
+#ifndef TESTS_FIXTURE_H
+#define TESTS_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scrivox.h"
+#include "standin.h"
+
+struct ExpectedBox {
+    std::string text;
+    UINT type;
+};
+
+// Texts of the installer's boxes, as the user sees them.
+extern const char RefusalText[];
+extern const char DoFilesErrorText[];
+extern const char InstallQuestionText[];
+extern const char DefaultQuestionText[];
+extern const char CompletionText[];
+const UINT InstallQuestionType = MB_OKCANCEL | MB_ICONQUESTION;
+const UINT DefaultQuestionType = MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL;
+
+const char LogPath[] = "C:\\TEMP\\Scrivox.log";
+
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    static int RunInstaller();
+    static void Answer(std::vector<int> answers);
+    // The log's lines, CR LF removed, with each line's leading timestamp cut off.
+    static std::vector<std::string> LogMessages();
+    static void SetVersion(DWORD platform, DWORD major, DWORD minor);
+};
+
+// Every box shown, in order: text, flags, the installer's caption and no owner.
+::testing::AssertionResult BoxesAre(const std::vector<ExpectedBox> &expected);
+
+std::vector<std::string> CopiedEntries(std::initializer_list<const char *> names);
+
+#endif

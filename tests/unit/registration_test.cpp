@@ -1,0 +1,103 @@
+// Registering the driver and the printer with the spooler.
+#include "fixture.h"
+
+namespace {
+
+class RegistrationTest : public InstallerTest {
+protected:
+    static std::vector<std::string> LogAfterCopies()
+    {
+        std::vector<std::string> log = LogMessages();
+        return std::vector<std::string>(log.begin() + std::min<size_t>(6, log.size()), log.end());
+    }
+};
+
+TEST_F(RegistrationTest, TheDriverRecordNamesTheCopiedFiles)
+{
+    Answer({IDOK, IDNO});
+    ASSERT_EQ(RunInstaller(), 1);
+    std::vector<standin::Call> adds = standin::CallsTo("AddPrinterDriverA");
+    ASSERT_EQ(adds.size(), 1u);
+    EXPECT_EQ(adds[0].args, (std::vector<std::string>{"(null)", "3"}));
+    ASSERT_EQ(standin::M().drivers.count(DriverName), 1u);
+    const standin::Driver &driver = standin::M().drivers[DriverName];
+    EXPECT_EQ(driver.version, 2024u);
+    EXPECT_EQ(driver.name, "Scrivox Demo NT Driver");
+    EXPECT_EQ(driver.environment, "Windows NT x86");
+    EXPECT_EQ(driver.driverPath, "SCRVDRV.DLL");
+    EXPECT_EQ(driver.dataFile, "SCRIVOX.PPD");
+    EXPECT_EQ(driver.configFile, "SCRVUI.DLL");
+    EXPECT_FALSE(driver.helpFileNull) << "the help file is an empty string, not a null pointer";
+    EXPECT_EQ(driver.helpFile, "");
+    EXPECT_EQ(driver.dependentBytes,
+              std::string("SCRVDRV.DLL\0SCRVUI.DLL\0SCRVUMPD.DLL\0SCRIVOX.PPD\0\0", 49));
+    EXPECT_TRUE(driver.monitorNull);
+    EXPECT_EQ(driver.defaultDataType, "RAW");
+}
+
+TEST_F(RegistrationTest, ThePrinterRecordSetsOnlyItsFiveFields)
+{
+    Answer({IDOK, IDNO});
+    ASSERT_EQ(RunInstaller(), 1);
+    std::vector<standin::Call> adds = standin::CallsTo("AddPrinterA");
+    ASSERT_EQ(adds.size(), 1u);
+    EXPECT_EQ(adds[0].args, (std::vector<std::string>{"(null)", "2", "Scrivox Demo NT Driver"}));
+    const standin::Printer &printer = standin::M().printers[DriverName];
+    EXPECT_EQ(printer.name, "Scrivox Demo NT Driver");
+    EXPECT_EQ(printer.port, "LPT1:");
+    EXPECT_EQ(printer.driver, "Scrivox Demo NT Driver");
+    EXPECT_EQ(printer.printProcessor, "WinPrint");
+    EXPECT_EQ(printer.datatype, "RAW");
+    const PRINTER_INFO_2A &added = printer.added;
+    const void *unset[] = {added.pServerName, added.pShareName, added.pComment, added.pLocation,
+                           added.pDevMode,    added.pSepFile,   added.pParameters,
+                           added.pSecurityDescriptor};
+    for (const void *field : unset)
+        EXPECT_EQ(field, nullptr);
+    const DWORD zero[] = {added.Attributes, added.Priority, added.DefaultPriority, added.StartTime,
+                          added.UntilTime,  added.Status,   added.cJobs,           added.AveragePPM};
+    for (DWORD field : zero)
+        EXPECT_EQ(field, 0u);
+    EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Result = 0"})) << "an added printer logs nothing";
+}
+
+TEST_F(RegistrationTest, AnExistingPrinterIsReopenedAndTheRunGoesOn)
+{
+    for (bool productPrinterExists : {true, false}) {
+        standin::Reset();
+        standin::AddPrinter(DriverName, DriverName, "LPT1:");
+        if (productPrinterExists)
+            standin::AddPrinter(ProductPrinterName, DriverName, "LPT1:");
+        Answer({IDOK, IDNO});
+        EXPECT_EQ(RunInstaller(), 1) << productPrinterExists;
+        EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Add Printer Error 1802", "Result = 0"}));
+        std::vector<standin::Call> opens = standin::CallsTo("OpenPrinterA");
+        ASSERT_EQ(opens.size(), 1u);
+        EXPECT_EQ(opens[0].args, (std::vector<std::string>{"Quorvane Scrivox", "(null)"}));
+        EXPECT_EQ(standin::M().boxes.back().text, CompletionText);
+    }
+}
+
+TEST_F(RegistrationTest, AnyOtherAddFailureEndsTheRunWithItsCodeLogged)
+{
+    // The driver add fails, so the spooler refuses the printer for its unknown driver.
+    standin::Fail("AddPrinterDriverA", ERROR_ACCESS_DENIED);
+    Answer({IDOK});
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Add Printer Error 1797"}));
+    EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType}})) << "no box after the question";
+    for (const char *name : DriverFileSet)
+        EXPECT_TRUE(standin::FileExists(standin::M().driverDirectory + "\\" + name));
+    EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty());
+    EXPECT_TRUE(standin::CallsTo("RegCreateKeyExA").empty());
+}
+
+TEST_F(RegistrationTest, AnAlreadyRegisteredDriverIsNoObstacle)
+{
+    standin::Fail("AddPrinterDriverA", 3012 /* ERROR_PRINTER_DRIVER_ALREADY_INSTALLED */);
+    standin::M().drivers[DriverName].name = DriverName;
+    EXPECT_EQ(AddDriverAndPrinter(), 1);
+    EXPECT_EQ(standin::M().printers.count(DriverName), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// The installation sequence as a whole: the driver-directory step, the
+// completion message and the order of the steps.
+#include "fixture.h"
+
+namespace {
+
+class SequenceTest : public InstallerTest {};
+
+TEST_F(SequenceTest, TheDriverDirectoryIsAskedOfTheLocalSpoolerForThisPlatform)
+{
+    Answer({IDOK, IDNO});
+    ASSERT_EQ(RunInstaller(), 1);
+    std::vector<standin::Call> queries = standin::CallsTo("GetPrinterDriverDirectoryA");
+    ASSERT_EQ(queries.size(), 1u);
+    EXPECT_EQ(queries[0].args, (std::vector<std::string>{"(null)", "(null)", "1", "ptr", "256", "ptr"}));
+    EXPECT_STREQ(DriverDirectory, standin::M().driverDirectory.c_str());
+}
+
+TEST_F(SequenceTest, AFailedDriverDirectoryQueryEndsSilently)
+{
+    struct {
+        const char *why;
+        void (*arrange)();
+    } cases[] = {
+        {"query fails", [] { standin::Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED); }},
+        {"directory longer than the buffer",
+         [] { standin::M().driverDirectory = "C:\\" + std::string(300, 'D'); }},
+    };
+    for (auto &c : cases) {
+        standin::Reset();
+        c.arrange();
+        EXPECT_EQ(RunInstaller(), 0) << c.why;
+        EXPECT_TRUE(BoxesAre({})) << c.why;
+        EXPECT_EQ(LogMessages(), (std::vector<std::string>{"", " BEGIN"})) << c.why;
+        EXPECT_TRUE(standin::CallsTo("CopyFileA").empty()) << c.why;
+    }
+}
+
+TEST_F(SequenceTest, ACompletedRunEndsWithTheCompletionBoxAndOne)
+{
+    Answer({IDOK, IDNO});
+    EXPECT_EQ(RunInstaller(), 1);
+    ASSERT_FALSE(standin::M().boxes.empty());
+    const standin::Box &last = standin::M().boxes.back();
+    EXPECT_EQ(last.text, CompletionText);
+    EXPECT_EQ(last.type, (UINT)MB_ICONINFORMATION);
+    EXPECT_EQ(last.caption, InstallerCaption);
+    EXPECT_EQ(last.owner, (HWND)NULL);
+}
+
+TEST_F(SequenceTest, TheStepsRunInOrder)
+{
+    Answer({IDOK, IDNO});
+    ASSERT_EQ(RunInstaller(), 1);
+    // The first call of each step's characteristic operation, in order.
+    const char *const steps[] = {"CreateFileA",        "GetVersionExA",   "GetPrinterDriverDirectoryA",
+                                 "CopyFileA",          "AddPrinterDriverA", "AddPrinterA",
+                                 "RegCreateKeyExA",    "WritePrivateProfileStringA", "MessageBoxA"};
+    std::vector<std::string> called = standin::FunctionsCalled();
+    size_t at = 0;
+    for (const char *step : steps) {
+        auto found = std::find(called.begin() + at, called.end(), step);
+        ASSERT_NE(found, called.end()) << step << " not called after the previous step";
+        at = found - called.begin();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// The product's registry values and INI value.
+#include "fixture.h"
+
+#include <string.h>
+
+namespace {
+
+const char ProductKey[] = "HKCU\\SOFTWARE\\QRN\\Scrivox";
+const char IniPath[] = "C:\\WINDOWS\\outval.ini";
+
+class SettingsTest : public InstallerTest {
+protected:
+    static standin::RegValue Value(const char *name)
+    {
+        auto &values = standin::M().registry[ProductKey];
+        auto found = values.find(name);
+        return found == values.end() ? standin::RegValue{0, "(missing)"} : found->second;
+    }
+    static std::string Ini(const std::string &path)
+    {
+        return standin::M().privateProfiles[path]["Values"]["Output Mode"];
+    }
+    static std::string LogDir(const std::string &directory)
+    {
+        return directory + std::string(1, '\0');
+    }
+};
+
+TEST_F(SettingsTest, TheKeyValuesAndIniAreWrittenAndTheResultLogged)
+{
+    strcpy(MessageBuffer, "stale text from an earlier box");
+    WriteDriverSettings();
+    std::vector<standin::Call> creates = standin::CallsTo("RegCreateKeyExA");
+    ASSERT_EQ(creates.size(), 1u);
+    EXPECT_EQ(creates[0].args, (std::vector<std::string>{"HKCU", "SOFTWARE\\QRN\\Scrivox", "0", "REG_SZ",
+                                                          "0", "983103", "(null)", "ptr", "ptr"}));
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 0"}));
+
+    std::vector<standin::Call> sets = standin::CallsTo("RegSetValueExA");
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(sets[0].args, (std::vector<std::string>{"ptr", "LogDir", "0", "1", LogDir("C:\\WINDOWS"), "11"}));
+    EXPECT_EQ(sets[1].args, (std::vector<std::string>{"ptr", "QrnTrueType", "0", "1", std::string("Yes\0", 4), "4"}));
+    EXPECT_EQ(Value("LogDir").type, (DWORD)REG_SZ);
+    EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
+
+    std::vector<standin::Call> ini = standin::CallsTo("WritePrivateProfileStringA");
+    ASSERT_EQ(ini.size(), 1u);
+    EXPECT_EQ(ini[0].args, (std::vector<std::string>{"Values", "Output Mode", "1", IniPath}));
+    EXPECT_EQ(standin::M().openKeys.size(), 1u) << "the key stays open";
+}
+
+TEST_F(SettingsTest, AFailedKeyCreationIsLoggedAndSkipsTheValues)
+{
+    standin::Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED);
+    WriteDriverSettings();
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 5"}));
+    EXPECT_TRUE(standin::CallsTo("RegSetValueExA").empty());
+    EXPECT_EQ(Ini(IniPath), "1") << "the INI value is still written";
+}
+
+TEST_F(SettingsTest, ASecondRunOpensTheExistingKeyAndWritesTheSameData)
+{
+    WriteDriverSettings();
+    standin::RegValue first = Value("LogDir");
+    WriteDriverSettings();
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 0", "Result = 0"}));
+    EXPECT_EQ(Value("LogDir").data, first.data);
+    EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
+    EXPECT_EQ(standin::M().registry.size(), 1u);
+}
+
+TEST_F(SettingsTest, LogDirFallsBackToTheWindowsDirectory)
+{
+    struct {
+        const char *why;
+        bool set;
+        size_t length;
+        bool fromWindir;
+    } cases[] = {
+        {"windir unset", false, 0, false},
+        {"windir of 1023 characters fits", true, 1023, true},
+        {"windir of 1024 characters does not fit", true, 1024, false},
+        {"windir of 2000 characters", true, 2000, false},
+    };
+    for (auto &c : cases) {
+        standin::Reset();
+        strcpy(MessageBuffer, "Scrivox Driver (NT-2000-XP)\nDo you want to install it?");
+        std::string windir = "C:\\" + std::string(c.length > 3 ? c.length - 3 : 0, 'w');
+        if (c.set)
+            standin::M().environment["windir"] = windir;
+        else
+            standin::M().environment.erase("windir");
+        standin::M().windowsDirectory = "C:\\WINNT";
+        WriteDriverSettings();
+        EXPECT_EQ(Value("LogDir").data, LogDir(c.fromWindir ? windir : "C:\\WINNT")) << c.why;
+        EXPECT_EQ(standin::CallsTo("GetEnvironmentVariableA")[0].args,
+                  (std::vector<std::string>{"windir", "1024"}));
+    }
+}
+
+TEST_F(SettingsTest, AWindowsDirectoryTooLongForTheIniPathSkipsOnlyTheIni)
+{
+    // 128 bytes hold a directory of up to 116 characters, "\outval.ini" and the NUL.
+    struct {
+        size_t length;
+        bool written;
+    } cases[] = {{116, true}, {117, false}, {300, false}};
+    for (auto &c : cases) {
+        standin::Reset();
+        std::string directory = "C:\\" + std::string(c.length - 3, 'W');
+        standin::M().windowsDirectory = directory;
+        standin::M().environment.erase("windir");
+        Answer({IDOK, IDNO});
+        EXPECT_EQ(RunInstaller(), 1) << c.length;
+        std::vector<standin::Call> ini = standin::CallsTo("WritePrivateProfileStringA");
+        if (c.written) {
+            ASSERT_EQ(ini.size(), 1u);
+            EXPECT_EQ(ini[0].args[3], directory + "\\outval.ini");
+        } else {
+            EXPECT_TRUE(ini.empty()) << c.length << ": a cut INI path was used";
+        }
+        EXPECT_EQ(Value("LogDir").data, LogDir(directory)) << c.length;
+        EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
+    }
+}
+
+}  // namespace
