@@ -1,0 +1,410 @@
+#include "harness.h"
+
+#include <winspool.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+namespace {
+
+const char Caption[] = "Quorvane Scrivox Installer";
+const DWORD RunTimeoutMs = 60000;
+
+struct BoxSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param)
+{
+    BoxSearch *search = reinterpret_cast<BoxSearch *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The parent's environment with the scenario's changes, as a block for CreateProcessA.
+std::string BuildEnvironment(const RunOptions &options)
+{
+    std::map<std::string, std::string> byName;  // lower-case name -> "Name=value"
+    char *block = GetEnvironmentStringsA();
+    for (const char *entry = block; *entry; entry += strlen(entry) + 1) {
+        std::string text = entry;
+        size_t equals = text.find('=', 1);
+        if (equals == std::string::npos)
+            continue;
+        byName[Lower(text.substr(0, equals))] = text;
+    }
+    FreeEnvironmentStringsA(block);
+    for (const std::string &name : options.removeEnvironment)
+        byName.erase(Lower(name));
+    for (const auto &set : options.setEnvironment)
+        byName[Lower(set.first)] = set.first + "=" + set.second;
+    std::string result;
+    for (const auto &entry : byName)
+        result += entry.second + '\0';
+    return result + '\0';
+}
+
+void SetWindowsVersion(const std::string &version)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe", 0, NULL, 0,
+                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return;
+    if (version.empty())
+        RegDeleteValueA(key, "Version");
+    else
+        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE *>(version.c_str()),
+                       static_cast<DWORD>(version.size() + 1));
+    RegCloseKey(key);
+}
+
+std::string Buttons(HWND box)
+{
+    std::string list;
+    const struct {
+        int id;
+        const char *name;
+    } buttons[] = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}, {IDYES, "Yes"}, {IDNO, "No"}};
+    for (const auto &button : buttons) {
+        if (GetDlgItem(box, button.id) != NULL)
+            list += (list.empty() ? "" : ",") + std::string(button.name);
+    }
+    return list;
+}
+
+int AnswerId(const std::string &answer)
+{
+    if (answer == "ok")
+        return IDOK;
+    if (answer == "cancel")
+        return IDCANCEL;
+    if (answer == "yes")
+        return IDYES;
+    if (answer == "no")
+        return IDNO;
+    return 0;
+}
+
+void Press(HWND box, int id)
+{
+    HWND button = GetDlgItem(box, id);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+// Turns the relay trace's quoted text back into the bytes that were passed.
+std::string Unquote(const std::string &quoted)
+{
+    std::string text;
+    for (size_t i = 0; i < quoted.size(); ++i) {
+        if (quoted[i] != '\\' || i + 1 == quoted.size()) {
+            text += quoted[i];
+            continue;
+        }
+        char next = quoted[++i];
+        text += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+    }
+    return text;
+}
+
+// Lines such as: Call user32.MessageBoxA(00000000,0040504c "text",004050c0 "caption",00000010) ret=...
+void ReadTrace(const std::string &trace, std::vector<BoxSeen> *boxes)
+{
+    const std::string marker = "Call user32.MessageBoxA(";
+    size_t at = 0;
+    for (BoxSeen &box : *boxes) {
+        at = trace.find(marker, at);
+        if (at == std::string::npos)
+            return;
+        size_t end = trace.find('\n', at);
+        std::string line = trace.substr(at + marker.size(), end - at - marker.size());
+        at = end;
+        size_t firstQuote = line.find(" \"");
+        size_t captionStart = line.rfind(" \"");
+        size_t flagsStart = line.rfind("\",");
+        if (firstQuote == std::string::npos || captionStart == firstQuote || flagsStart == std::string::npos)
+            continue;
+        size_t textEnd = line.rfind("\",", captionStart);
+        box.owner = line.substr(0, line.find(','));
+        box.tracedText = Unquote(line.substr(firstQuote + 2, textEnd - firstQuote - 2));
+        box.caption = Unquote(line.substr(captionStart + 2, flagsStart - captionStart - 2));
+        box.flags = static_cast<unsigned>(strtoul(line.c_str() + flagsStart + 2, NULL, 16));
+        box.traced = true;
+    }
+}
+
+DWORD FileSize(const std::string &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return data.nFileSizeLow;
+}
+
+}  // namespace
+
+RunResult RunInstaller(const RunOptions &options)
+{
+    RunResult result;
+    SetWindowsVersion(options.windowsVersion);
+    DWORD traceStart = options.relayFile.empty() ? 0 : FileSize(options.relayFile);
+
+    std::string environment = BuildEnvironment(options);
+    std::string commandLine = "\"" + options.installer + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, &environment[0],
+                        options.workingFolder.c_str(), &startup, &process)) {
+        result.problems.push_back("CreateProcessA failed with " + std::to_string(GetLastError()));
+        return result;
+    }
+    result.started = true;
+
+    size_t nextAnswer = 0;
+    DWORD started = GetTickCount();
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+        if (GetTickCount() - started > RunTimeoutMs) {
+            result.problems.push_back("the installer did not end within 60 s");
+            TerminateProcess(process.hProcess, 99);
+            break;
+        }
+        BoxSearch search = {process.dwProcessId, NULL};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found == NULL)
+            continue;
+        HWND box = search.found;
+        Sleep(50);  // let the box finish drawing
+        BoxSeen seen;
+        char text[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        seen.text = text;
+        seen.buttons = Buttons(box);
+        result.boxes.push_back(seen);
+        if (!options.answerBoxes) {
+            while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+                ;
+            continue;
+        }
+        int id = IDOK;
+        if (seen.buttons != "OK") {
+            if (nextAnswer < options.answers.size()) {
+                id = AnswerId(options.answers[nextAnswer++]);
+            } else {
+                result.problems.push_back("no answer left for the box \"" + seen.text + "\"");
+                id = seen.buttons.find("Cancel") != std::string::npos ? IDCANCEL : IDNO;
+            }
+            if (GetDlgItem(box, id) == NULL) {
+                result.problems.push_back("the box \"" + seen.text + "\" has no such button");
+                id = seen.buttons.find("Cancel") != std::string::npos ? IDCANCEL : IDNO;
+            }
+        }
+        Press(box, id);
+        while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+            ;
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    result.finished = true;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (nextAnswer < options.answers.size())
+        result.problems.push_back("answers were left over: fewer questions than expected");
+
+    if (!options.relayFile.empty()) {
+        Sleep(100);  // the trace is written by the installer's own process
+        std::string trace;
+        ReadWholeFile(options.relayFile, &trace);
+        ReadTrace(trace.substr(std::min<size_t>(traceStart, trace.size())), &result.boxes);
+    }
+    return result;
+}
+
+bool ReadWholeFile(const std::string &path, std::string *contents)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    contents->clear();
+    char chunk[4096];
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
+        contents->append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
+bool WriteWholeFile(const std::string &path, const std::string &contents)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, NULL);
+    CloseHandle(file);
+    return ok && written == contents.size();
+}
+
+std::string DriverDirectory()
+{
+    char directory[MAX_PATH] = "";
+    DWORD needed = 0;
+    GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(directory), sizeof directory, &needed);
+    return directory;
+}
+
+std::string TempDirectory()
+{
+    char directory[MAX_PATH] = "";
+    GetTempPathA(sizeof directory, directory);
+    return directory;
+}
+
+std::string WindowsDirectory()
+{
+    char directory[MAX_PATH] = "";
+    GetWindowsDirectoryA(directory, sizeof directory);
+    return directory;
+}
+
+static std::string Text(const char *text) { return text ? text : "(null)"; }
+
+DriverState ReadDriver(const char *name)
+{
+    DriverState state;
+    DWORD needed = 0, count = 0;
+    char environment[] = "Windows NT x86";
+    EnumPrinterDriversA(NULL, environment, 3, NULL, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 1);
+    if (!EnumPrinterDriversA(NULL, environment, 3, buffer.data(), needed, &needed, &count))
+        return state;
+    const DRIVER_INFO_3A *drivers = reinterpret_cast<const DRIVER_INFO_3A *>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+        const DRIVER_INFO_3A &d = drivers[i];
+        if (d.pName == NULL || strcmp(d.pName, name) != 0)
+            continue;
+        state.found = true;
+        state.environment = Text(d.pEnvironment);
+        state.driverPath = Text(d.pDriverPath);
+        state.dataFile = Text(d.pDataFile);
+        state.configFile = Text(d.pConfigFile);
+        state.helpFile = Text(d.pHelpFile);
+        state.monitor = Text(d.pMonitorName);
+        state.dataType = Text(d.pDefaultDataType);
+        for (const char *file = d.pDependentFiles; file && *file; file += strlen(file) + 1)
+            state.dependentFiles.push_back(file);
+    }
+    return state;
+}
+
+PrinterState ReadPrinter(const char *name)
+{
+    PrinterState state;
+    HANDLE printer = NULL;
+    std::string writable = name;
+    if (!OpenPrinterA(&writable[0], &printer, NULL))
+        return state;
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, NULL, 0, &needed);
+    std::vector<BYTE> buffer(needed + 1);
+    if (GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
+        const PRINTER_INFO_2A *info = reinterpret_cast<const PRINTER_INFO_2A *>(buffer.data());
+        state.found = true;
+        state.name = Text(info->pPrinterName);
+        state.port = Text(info->pPortName);
+        state.driver = Text(info->pDriverName);
+        state.printProcessor = Text(info->pPrintProcessor);
+        state.dataType = Text(info->pDatatype);
+    }
+    ClosePrinter(printer);
+    return state;
+}
+
+std::string DefaultPrinter()
+{
+    char name[512] = "";
+    DWORD size = sizeof name;
+    if (!GetDefaultPrinterA(name, &size))
+        return "";
+    return name;
+}
+
+std::string DeviceEntry()
+{
+    char device[512] = "";
+    GetProfileStringA("windows", "device", "", device, sizeof device);
+    return device;
+}
+
+RegistryValue ReadValue(HKEY root, const char *keyName, const char *name)
+{
+    RegistryValue value;
+    HKEY key;
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return value;
+    BYTE data[2048];
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, name, NULL, &value.type, data, &size) == ERROR_SUCCESS) {
+        value.found = true;
+        value.data.assign(reinterpret_cast<const char *>(data), size);
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+bool UserKeyExists(const char *keyName)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::vector<std::string> SplitLines(const std::string &bytes, bool *allCrLf)
+{
+    std::vector<std::string> lines;
+    *allCrLf = true;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            *allCrLf = false;
+            lines.push_back(bytes.substr(start));
+            break;
+        }
+        if (end == start || bytes[end - 1] != '\r')
+            *allCrLf = false;
+        size_t length = end - start - (end > start && bytes[end - 1] == '\r' ? 1 : 0);
+        lines.push_back(bytes.substr(start, length));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string StripStamp(const std::string &line, bool *stamped)
+{
+    const char pattern[] = "dd/dd/dd dd:dd:dd ";
+    *stamped = line.size() >= 18;
+    for (size_t i = 0; *stamped && i < 18; ++i) {
+        if (pattern[i] == 'd' ? !isdigit(static_cast<unsigned char>(line[i])) : line[i] != pattern[i])
+            *stamped = false;
+    }
+    return *stamped ? line.substr(18) : line;
+}

@@ -1,0 +1,84 @@
+// The end-to-end harness: runs the real ScrivoxSetup.exe in a chosen working
+// folder, environment and Windows version, answers its message boxes, and
+// reads back what the run left behind.
+#ifndef E2E_HARNESS_H
+#define E2E_HARNESS_H
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct BoxSeen {
+    std::string text;       // as the box's text control shows it
+    std::string buttons;    // "OK", "OK,Cancel", "Yes,No"
+    bool traced = false;    // the MessageBoxA call was found in the relay trace
+    std::string owner;      // from the trace: "00000000" for none
+    std::string caption;
+    unsigned flags = 0;
+    std::string tracedText;
+};
+
+struct RunOptions {
+    std::string installer;          // path of ScrivoxSetup.exe
+    std::string workingFolder;      // its current directory
+    std::string windowsVersion;     // Wine's name: nt40, win2k, winxp, ...
+    std::vector<std::string> answers;  // for the questions, in order: ok, cancel, yes, no
+    bool answerBoxes = true;        // false: the user answers them on the display
+    std::map<std::string, std::string> setEnvironment;
+    std::vector<std::string> removeEnvironment;
+    std::string relayFile;          // where Wine's relay trace of MessageBoxA lands
+};
+
+struct RunResult {
+    bool started = false;
+    bool finished = false;
+    DWORD exitCode = 0xFFFFFFFF;
+    std::vector<BoxSeen> boxes;
+    std::vector<std::string> problems;  // unanswerable boxes and the like
+};
+
+RunResult RunInstaller(const RunOptions &options);
+
+// What the machine holds.
+bool ReadWholeFile(const std::string &path, std::string *contents);
+bool WriteWholeFile(const std::string &path, const std::string &contents);
+std::string DriverDirectory();
+std::string TempDirectory();
+std::string WindowsDirectory();
+
+struct DriverState {
+    bool found = false;
+    std::string environment, driverPath, dataFile, configFile, helpFile, monitor, dataType;
+    std::vector<std::string> dependentFiles;
+};
+DriverState ReadDriver(const char *name);
+
+struct PrinterState {
+    bool found = false;
+    std::string name, port, driver, printProcessor, dataType;
+};
+PrinterState ReadPrinter(const char *name);
+
+std::string DefaultPrinter();   // "" when there is none
+std::string DeviceEntry();      // win.ini [windows] device
+
+struct RegistryValue {
+    bool found = false;
+    DWORD type = 0;
+    std::string data;  // every byte stored, the NUL included
+};
+RegistryValue ReadValue(HKEY root, const char *key, const char *name);
+inline RegistryValue ReadUserValue(const char *key, const char *name)
+{
+    return ReadValue(HKEY_CURRENT_USER, key, name);
+}
+bool UserKeyExists(const char *key);
+
+// The log's lines (CR LF stripped) and whether each line ended in CR LF and
+// opened with a well-formed "MM/DD/YY HH:MM:SS " stamp where one belongs.
+std::vector<std::string> SplitLines(const std::string &bytes, bool *allCrLf);
+std::string StripStamp(const std::string &line, bool *stamped);
+
+#endif
