@@ -14,7 +14,7 @@ target_link_libraries(ScrivoxSetup PRIVATE winspool advapi32 user32 kernel32)
 add_executable(e2e_driver tests/e2e/harness.cpp tests/e2e/scenarios.cpp)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)
-target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 kernel32)
+target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 kernel32)
 
 enable_testing()
 

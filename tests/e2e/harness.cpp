@@ -157,6 +157,41 @@ DWORD FileSize(const std::string &path)
     return data.nFileSizeLow;
 }
 
+// The box as it stands on the screen, as a 24-bit BMP file.
+void SaveScreenshot(HWND box, const std::string &path)
+{
+    RECT rect;
+    GetWindowRect(box, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::string pixels(stride * static_cast<DWORD>(height), '\0');
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), &pixels[0],
+              reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS);
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = static_cast<DWORD>(header.bfOffBits + pixels.size());
+    std::string file(reinterpret_cast<const char *>(&header), sizeof header);
+    file.append(reinterpret_cast<const char *>(&info), sizeof info);
+    WriteWholeFile(path, file + pixels);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+}
+
 }  // namespace
 
 RunResult RunInstaller(const RunOptions &options)
@@ -197,6 +232,10 @@ RunResult RunInstaller(const RunOptions &options)
         seen.text = text;
         seen.buttons = Buttons(box);
         result.boxes.push_back(seen);
+        if (!options.screenshotFolder.empty()) {
+            Sleep(300);
+            SaveScreenshot(box, options.screenshotFolder + "\\box-" + std::to_string(result.boxes.size()) + ".bmp");
+        }
         if (!options.answerBoxes) {
             while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
                 ;

@@ -29,6 +29,7 @@ struct RunOptions {
     std::map<std::string, std::string> setEnvironment;
     std::vector<std::string> removeEnvironment;
     std::string relayFile;          // where Wine's relay trace of MessageBoxA lands
+    std::string screenshotFolder;   // when set, each box is saved there as box-N.bmp
 };
 
 struct RunResult {

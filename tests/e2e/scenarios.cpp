@@ -2,7 +2,7 @@
 // what it left behind.
 //   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
 //   e2e_driver run --installer EXE --package DIR [--relay FILE] [--windows VER]
-//                  [--answers ok,yes] [--interactive]
+//                  [--answers ok,yes] [--interactive] [--screenshots DIR]
 //   e2e_driver list
 #include <windows.h>
 
@@ -26,7 +26,7 @@ const char Refusal[] = "This driver requires Windows NT 4.0 or 2000";
 const char DoFilesError[] = "Error 01: (DoFiles)";
 
 struct DriverOptions {
-    std::string installer, package, relay, windows = "winxp", answers;
+    std::string installer, package, relay, windows = "winxp", answers, screenshots;
     bool interactive = false;
 };
 DriverOptions options;
@@ -88,8 +88,10 @@ std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::stri
     std::string folder = "C:\\scenario-" + scenario;
     CreateDirectoryA(folder.c_str(), NULL);
     for (const char *name : PackageFiles) {
-        if (std::find(omit.begin(), omit.end(), name) == omit.end())
-            WriteWholeFile(folder + "\\" + name, PackageFile(name));
+        std::string bytes;
+        bool inPackage = ReadWholeFile(options.package + "\\" + name, &bytes);
+        if (inPackage && std::find(omit.begin(), omit.end(), name) == omit.end())
+            WriteWholeFile(folder + "\\" + name, bytes);
     }
     return folder;
 }
@@ -406,6 +408,7 @@ int Report()
     ReadWholeFile(TempDirectory() + "Scrivox.log", &logBefore);
     RunOptions run = MakeRun(MakeWorkingFolder("run"), options.windows, Split(options.answers));
     run.answerBoxes = !options.interactive;
+    run.screenshotFolder = options.screenshots;
     RunResult result = RunInstaller(run);
 
     printf("Windows version: %s\n", options.windows.c_str());
@@ -479,6 +482,7 @@ int main(int argc, char **argv)
         else if (arg == "--relay") options.relay = value, ++i;
         else if (arg == "--windows") options.windows = value, ++i;
         else if (arg == "--answers") options.answers = value, ++i;
+        else if (arg == "--screenshots") options.screenshots = value, ++i;
         else if (arg == "--interactive") options.interactive = true;
         else {
             fprintf(stderr, "unknown argument %s\n", arg.c_str());

@@ -3,6 +3,9 @@
 # 32-bit prefix made from scratch once per test run, and a clean copy of it
 # for each scenario.
 #   wine.sh setup STATE                   start Xvfb, make the base prefix
+#   wine.sh base STATE                    make the base prefix if it is missing
+#   wine.sh xserver STATE                 start Xvfb; its display goes to STATE/display
+#   wine.sh copy STATE DEST               a fresh copy of the base prefix in DEST
 #   wine.sh scenario STATE BUILD NAME     run one scenario in a fresh copy
 #   wine.sh list STATE BUILD NAMES        the driver's scenarios are NAMES
 #   wine.sh cleanup STATE                 stop Xvfb
@@ -44,6 +47,27 @@ start_x() {
     exit 1
 }
 
+make_base() {
+    rm -rf "$state/base.new"
+    WINEPREFIX="$state/base.new" wineboot -i >"$state/wineboot.log" 2>&1
+    WINEPREFIX="$state/base.new" configure_prefix
+    WINEPREFIX="$state/base.new" wineserver -w
+    mv "$state/base.new" "$state/base"
+}
+
+# Wine's own DLLs are never written: link them. What a run writes is copied.
+copy_prefix() {
+    local destination=$1 written
+    rm -rf "$destination"
+    mkdir -p "$(dirname "$destination")"
+    cp -al "$state/base" "$destination"
+    for written in "$destination"/*.reg "$destination"/drive_c/users "$destination"/drive_c/windows/*.ini; do
+        [ -e "$written" ] || continue
+        rm -rf "$written"
+        cp -a "$state/base/${written#$destination/}" "$written"
+    done
+}
+
 case "$command" in
 setup)
     need_tools
@@ -51,11 +75,22 @@ setup)
     rm -rf "$state"
     mkdir -p "$state"
     start_x
-    export DISPLAY=$(cat "$state/display") WINEPREFIX="$state/base"
-    wineboot -i >"$state/wineboot.log" 2>&1
-    configure_prefix
-    wineserver -w
-    echo "e2e: prefix ready in $WINEPREFIX, X server on $DISPLAY"
+    export DISPLAY=$(cat "$state/display")
+    make_base
+    echo "e2e: prefix ready in $state/base, X server on $DISPLAY"
+    ;;
+base)
+    need_tools
+    mkdir -p "$state"
+    [ -d "$state/base" ] || make_base
+    ;;
+xserver)
+    need_tools
+    mkdir -p "$state"
+    start_x
+    ;;
+copy)
+    copy_prefix "${3:?destination}"
     ;;
 scenario)
     need_tools
@@ -64,14 +99,7 @@ scenario)
     [ -d "$state/base" ] && [ -f "$state/display" ] || { echo "e2e: setup has not run" >&2; exit 1; }
     run="$state/runs/$name"
     rm -rf "$run"
-    mkdir -p "$run"
-    # Wine's own DLLs are never written: link them. What a run writes is copied.
-    cp -al "$state/base" "$run/prefix"
-    for written in "$run"/prefix/*.reg "$run"/prefix/drive_c/users "$run"/prefix/drive_c/windows/*.ini; do
-        [ -e "$written" ] || continue
-        rm -rf "$written"
-        cp -a "$state/base/${written#$run/prefix/}" "$written"
-    done
+    copy_prefix "$run/prefix"
     export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEDEBUG=-all,+relay
     status=0
     wine "$build/e2e_driver.exe" scenario "$name" \
