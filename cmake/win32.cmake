@@ -1,5 +1,7 @@
 # The real ScrivoxSetup.exe: PE32 GUI program for Windows NT 4.0 and later.
-add_executable(ScrivoxSetup WIN32 ${INSTALLER_SOURCES})
+enable_language(RC)
+configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
+add_executable(ScrivoxSetup WIN32 ${INSTALLER_SOURCES} ${CMAKE_BINARY_DIR}/version.rc)
 target_include_directories(ScrivoxSetup PRIVATE include)
 # Only the NT 4.0 API is visible to the installer's sources.
 target_compile_definitions(ScrivoxSetup PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400)
@@ -14,7 +16,9 @@ target_link_libraries(ScrivoxSetup PRIVATE winspool advapi32 user32 kernel32)
 add_executable(e2e_driver tests/e2e/harness.cpp tests/e2e/scenarios.cpp)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)
-target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 kernel32)
+target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 version kernel32)
+# The version the installer must carry, from the one place it is kept.
+target_compile_definitions(e2e_driver PRIVATE PRODUCT_VERSION="${PROJECT_VERSION}")
 
 enable_testing()
 
@@ -23,6 +27,10 @@ add_test(NAME release_imports
     COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_imports.sh $<TARGET_FILE:ScrivoxSetup>
             ${CMAKE_SOURCE_DIR}/tests/release/nt4-imports.txt)
 set_tests_properties(release_imports PROPERTIES LABELS release)
+# The stripped executable stays within its size budget of 24 KiB.
+add_test(NAME release_size
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_size.sh $<TARGET_FILE:ScrivoxSetup> 24576)
+set_tests_properties(release_size PROPERTIES LABELS release)
 
 # End-to-end scenarios: the real ScrivoxSetup.exe under Wine.
 set(E2E_STATE ${CMAKE_BINARY_DIR}/e2e)
@@ -31,7 +39,7 @@ set(E2E_SCENARIOS
     first-winxp-yes first-winxp-no first-win2003-yes first-win2003-no
     refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
     cancel files-missing third-missing read-only-installed second-run
-    temp-missing windir-removed ini-kept)
+    temp-missing windir-removed ini-kept version-info)
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})
 add_test(NAME e2e_cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh cleanup ${E2E_STATE})
 set_tests_properties(e2e_setup PROPERTIES FIXTURES_SETUP e2e LABELS e2e)

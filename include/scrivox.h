@@ -36,8 +36,8 @@ enum {
 
 // Process-wide buffers, zero-filled at start and owned by the sequence.
 enum { DRIVER_DIRECTORY_SIZE = 256, MESSAGE_BUFFER_SIZE = 1024 };
-extern char DriverDirectory[DRIVER_DIRECTORY_SIZE];  // the spooler's driver directory
-extern char MessageBuffer[MESSAGE_BUFFER_SIZE];      // scratch text for message boxes
+extern char DriverDirectory[DRIVER_DIRECTORY_SIZE]; // the spooler's driver directory
+extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message boxes
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);

@@ -7,8 +7,7 @@
 #include <stdarg.h>
 
 // Number of elements of an array; a pointer does not compile.
-template <typename T, unsigned N>
-char (&CountOfHelper(T (&)[N]))[N];
+template <typename T, unsigned N> char (&CountOfHelper(T (&)[N]))[N];
 #define COUNT_OF(array) (sizeof(CountOfHelper(array)))
 
 unsigned TextLength(const char *text);

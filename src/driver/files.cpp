@@ -45,5 +45,6 @@ int DoFiles(void)
             return 0;
     }
     COPY_TEXT(MessageBuffer, "Scrivox Driver (NT-2000-XP)\nDo you want to install it?");
-    return MessageBoxA(NULL, MessageBuffer, InstallerCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+    return MessageBoxA(NULL, MessageBuffer, InstallerCaption, MB_OKCANCEL | MB_ICONQUESTION) ==
+           IDOK;
 }

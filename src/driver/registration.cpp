@@ -3,7 +3,6 @@
 
 #include <winspool.h>
 
-
 int AddDriverAndPrinter(void)
 {
     // The spooler's records take LPSTR: every text they point to is a

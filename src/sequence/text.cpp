@@ -34,7 +34,7 @@ int AppendText(char *destination, unsigned size, const char *source)
     while (used < size && destination[used] != '\0')
         ++used;
     if (used == size)
-        return 0;  // not even terminated: nothing can be appended safely
+        return 0; // not even terminated: nothing can be appended safely
     return CopyText(destination + used, size - used, source);
 }
 

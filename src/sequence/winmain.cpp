@@ -10,8 +10,8 @@
 static int QueryDriverDirectory(void)
 {
     DWORD needed = 0;
-    if (!GetPrinterDriverDirectoryA(NULL, NULL, 1, (LPBYTE)DriverDirectory,
-                                    sizeof DriverDirectory, &needed))
+    if (!GetPrinterDriverDirectoryA(NULL, NULL, 1, (LPBYTE)DriverDirectory, sizeof DriverDirectory,
+                                    &needed))
         return 0;
     for (unsigned i = 0; i < sizeof DriverDirectory; ++i) {
         if (DriverDirectory[i] == '\0')
@@ -45,7 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     }
 
     if (!AddDriverAndPrinter())
-        return 0;  // the log holds the spooler's error code
+        return 0; // the log holds the spooler's error code
 
     WriteDriverSettings();
     OfferDefaultPrinter();

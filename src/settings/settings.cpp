@@ -34,7 +34,7 @@ static void WriteIniValue(void)
     if (length == 0 || length >= sizeof path)
         return;
     if (!APPEND_TEXT(path, "\\outval.ini"))
-        return;  // a cut path would name another file
+        return; // a cut path would name another file
     WritePrivateProfileStringA("Values", "Output Mode", "1", path);
 }
 
@@ -44,9 +44,9 @@ void WriteDriverSettings(void)
     HKEY key = NULL;
     DWORD disposition = 0;
     char keyClass[] = "REG_SZ";
-    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\QRN\\Scrivox", 0, keyClass,
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
-                                  &disposition);
+    LONG result =
+        RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\QRN\\Scrivox", 0, keyClass,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &key, &disposition);
     WriteLog("Result = %d", (int)result);
     if (result == ERROR_SUCCESS)
         WriteRegistryValues(key);

@@ -41,7 +41,7 @@ std::string Lower(std::string text)
 // The parent's environment with the scenario's changes, as a block for CreateProcessA.
 std::string BuildEnvironment(const RunOptions &options)
 {
-    std::map<std::string, std::string> byName;  // lower-case name -> "Name=value"
+    std::map<std::string, std::string> byName; // lower-case name -> "Name=value"
     char *block = GetEnvironmentStringsA();
     for (const char *entry = block; *entry; entry += strlen(entry) + 1) {
         std::string text = entry;
@@ -64,8 +64,8 @@ std::string BuildEnvironment(const RunOptions &options)
 void SetWindowsVersion(const std::string &version)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe", 0, NULL, 0,
-                        KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe", 0, NULL,
+                        0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
         return;
     if (version.empty())
         RegDeleteValueA(key, "Version");
@@ -123,7 +123,8 @@ std::string Unquote(const std::string &quoted)
     return text;
 }
 
-// Lines such as: Call user32.MessageBoxA(00000000,0040504c "text",004050c0 "caption",00000010) ret=...
+// Lines such as: Call user32.MessageBoxA(00000000,0040504c "text",004050c0 "caption",00000010)
+// ret=...
 void ReadTrace(const std::string &trace, std::vector<BoxSeen> *boxes)
 {
     const std::string marker = "Call user32.MessageBoxA(";
@@ -138,7 +139,8 @@ void ReadTrace(const std::string &trace, std::vector<BoxSeen> *boxes)
         size_t firstQuote = line.find(" \"");
         size_t captionStart = line.rfind(" \"");
         size_t flagsStart = line.rfind("\",");
-        if (firstQuote == std::string::npos || captionStart == firstQuote || flagsStart == std::string::npos)
+        if (firstQuote == std::string::npos || captionStart == firstQuote ||
+            flagsStart == std::string::npos)
             continue;
         size_t textEnd = line.rfind("\",", captionStart);
         box.owner = line.substr(0, line.find(','));
@@ -192,7 +194,7 @@ void SaveScreenshot(HWND box, const std::string &path)
     ReleaseDC(NULL, screen);
 }
 
-}  // namespace
+} // namespace
 
 RunResult RunInstaller(const RunOptions &options)
 {
@@ -225,7 +227,7 @@ RunResult RunInstaller(const RunOptions &options)
         if (search.found == NULL)
             continue;
         HWND box = search.found;
-        Sleep(50);  // let the box finish drawing
+        Sleep(50); // let the box finish drawing
         BoxSeen seen;
         char text[2048] = "";
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
@@ -234,7 +236,8 @@ RunResult RunInstaller(const RunOptions &options)
         result.boxes.push_back(seen);
         if (!options.screenshotFolder.empty()) {
             Sleep(300);
-            SaveScreenshot(box, options.screenshotFolder + "\\box-" + std::to_string(result.boxes.size()) + ".bmp");
+            SaveScreenshot(box, options.screenshotFolder + "\\box-" +
+                                    std::to_string(result.boxes.size()) + ".bmp");
         }
         if (!options.answerBoxes) {
             while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
@@ -266,7 +269,7 @@ RunResult RunInstaller(const RunOptions &options)
         result.problems.push_back("answers were left over: fewer questions than expected");
 
     if (!options.relayFile.empty()) {
-        Sleep(100);  // the trace is written by the installer's own process
+        Sleep(100); // the trace is written by the installer's own process
         std::string trace;
         ReadWholeFile(options.relayFile, &trace);
         ReadTrace(trace.substr(std::min<size_t>(traceStart, trace.size())), &result.boxes);
@@ -304,7 +307,8 @@ std::string DriverDirectory()
 {
     char directory[MAX_PATH] = "";
     DWORD needed = 0;
-    GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(directory), sizeof directory, &needed);
+    GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(directory), sizeof directory,
+                               &needed);
     return directory;
 }
 
@@ -322,7 +326,10 @@ std::string WindowsDirectory()
     return directory;
 }
 
-static std::string Text(const char *text) { return text ? text : "(null)"; }
+static std::string Text(const char *text)
+{
+    return text ? text : "(null)";
+}
 
 DriverState ReadDriver(const char *name)
 {
@@ -442,7 +449,8 @@ std::string StripStamp(const std::string &line, bool *stamped)
     const char pattern[] = "dd/dd/dd dd:dd:dd ";
     *stamped = line.size() >= 18;
     for (size_t i = 0; *stamped && i < 18; ++i) {
-        if (pattern[i] == 'd' ? !isdigit(static_cast<unsigned char>(line[i])) : line[i] != pattern[i])
+        if (pattern[i] == 'd' ? !isdigit(static_cast<unsigned char>(line[i]))
+                              : line[i] != pattern[i])
             *stamped = false;
     }
     return *stamped ? line.substr(18) : line;

@@ -11,25 +11,25 @@
 #include <vector>
 
 struct BoxSeen {
-    std::string text;       // as the box's text control shows it
-    std::string buttons;    // "OK", "OK,Cancel", "Yes,No"
-    bool traced = false;    // the MessageBoxA call was found in the relay trace
-    std::string owner;      // from the trace: "00000000" for none
+    std::string text;    // as the box's text control shows it
+    std::string buttons; // "OK", "OK,Cancel", "Yes,No"
+    bool traced = false; // the MessageBoxA call was found in the relay trace
+    std::string owner;   // from the trace: "00000000" for none
     std::string caption;
     unsigned flags = 0;
     std::string tracedText;
 };
 
 struct RunOptions {
-    std::string installer;          // path of ScrivoxSetup.exe
-    std::string workingFolder;      // its current directory
-    std::string windowsVersion;     // Wine's name: nt40, win2k, winxp, ...
-    std::vector<std::string> answers;  // for the questions, in order: ok, cancel, yes, no
-    bool answerBoxes = true;        // false: the user answers them on the display
+    std::string installer;            // path of ScrivoxSetup.exe
+    std::string workingFolder;        // its current directory
+    std::string windowsVersion;       // Wine's name: nt40, win2k, winxp, ...
+    std::vector<std::string> answers; // for the questions, in order: ok, cancel, yes, no
+    bool answerBoxes = true;          // false: the user answers them on the display
     std::map<std::string, std::string> setEnvironment;
     std::vector<std::string> removeEnvironment;
-    std::string relayFile;          // where Wine's relay trace of MessageBoxA lands
-    std::string screenshotFolder;   // when set, each box is saved there as box-N.bmp
+    std::string relayFile;        // where Wine's relay trace of MessageBoxA lands
+    std::string screenshotFolder; // when set, each box is saved there as box-N.bmp
 };
 
 struct RunResult {
@@ -37,7 +37,7 @@ struct RunResult {
     bool finished = false;
     DWORD exitCode = 0xFFFFFFFF;
     std::vector<BoxSeen> boxes;
-    std::vector<std::string> problems;  // unanswerable boxes and the like
+    std::vector<std::string> problems; // unanswerable boxes and the like
 };
 
 RunResult RunInstaller(const RunOptions &options);
@@ -62,13 +62,13 @@ struct PrinterState {
 };
 PrinterState ReadPrinter(const char *name);
 
-std::string DefaultPrinter();   // "" when there is none
-std::string DeviceEntry();      // win.ini [windows] device
+std::string DefaultPrinter(); // "" when there is none
+std::string DeviceEntry();    // win.ini [windows] device
 
 struct RegistryValue {
     bool found = false;
     DWORD type = 0;
-    std::string data;  // every byte stored, the NUL included
+    std::string data; // every byte stored, the NUL included
 };
 RegistryValue ReadValue(HKEY root, const char *key, const char *name);
 inline RegistryValue ReadUserValue(const char *key, const char *name)

@@ -65,7 +65,8 @@ struct Checker {
     }
     void Equal(unsigned long got, unsigned long expected, const std::string &what)
     {
-        Expect(got == expected, what + ": got " + std::to_string(got) + ", expected " + std::to_string(expected));
+        Expect(got == expected,
+               what + ": got " + std::to_string(got) + ", expected " + std::to_string(expected));
     }
 };
 
@@ -96,7 +97,8 @@ std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::stri
     return folder;
 }
 
-RunOptions MakeRun(const std::string &folder, const std::string &windows, std::vector<std::string> answers)
+RunOptions MakeRun(const std::string &folder, const std::string &windows,
+                   std::vector<std::string> answers)
 {
     RunOptions run;
     run.installer = options.installer;
@@ -107,7 +109,8 @@ RunOptions MakeRun(const std::string &folder, const std::string &windows, std::v
     return run;
 }
 
-void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode, const std::vector<Box> &boxes)
+void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
+               const std::vector<Box> &boxes)
 {
     check.Expect(result.started && result.finished, "the installer ran to its end");
     for (const std::string &problem : result.problems)
@@ -174,13 +177,18 @@ void ExpectFiles(Checker &check, int copied)
         bool present = ReadWholeFile(DriverDirectory() + "\\" + PackageFiles[i], &bytes);
         if (i < copied)
             check.Expect(present && bytes == PackageFile(PackageFiles[i]),
-                         std::string(PackageFiles[i]) + " is in the driver directory byte for byte");
+                         std::string(PackageFiles[i]) +
+                             " is in the driver directory byte for byte");
         else
-            check.Expect(!present, std::string(PackageFiles[i]) + " is not in the driver directory");
+            check.Expect(!present,
+                         std::string(PackageFiles[i]) + " is not in the driver directory");
     }
 }
 
-std::string BaseName(const std::string &path) { return path.substr(path.rfind('\\') + 1); }
+std::string BaseName(const std::string &path)
+{
+    return path.substr(path.rfind('\\') + 1);
+}
 
 void ExpectRegistered(Checker &check)
 {
@@ -201,7 +209,8 @@ void ExpectRegistered(Checker &check)
     std::string dependents;
     for (const std::string &file : driver.dependentFiles)
         dependents += BaseName(file) + ";";
-    check.Equal(dependents, "SCRVDRV.DLL;SCRVUI.DLL;SCRVUMPD.DLL;SCRIVOX.PPD;", "driver dependent files");
+    check.Equal(dependents, "SCRVDRV.DLL;SCRVUI.DLL;SCRVUMPD.DLL;SCRIVOX.PPD;",
+                "driver dependent files");
 
     PrinterState printer = ReadPrinter(DriverName);
     check.Expect(printer.found, "the printer is registered");
@@ -244,10 +253,12 @@ const std::vector<Box> CompleteBoxes = {{InstallQuestion, 0x21, "OK,Cancel"},
                                         {DefaultQuestion, 0x2024, "Yes,No"},
                                         {Completion, 0x40, "OK"}};
 
-void FirstInstallation(Checker &check, const std::string &name, const std::string &windows, bool yes)
+void FirstInstallation(Checker &check, const std::string &name, const std::string &windows,
+                       bool yes)
 {
     std::string before = DefaultPrinter();
-    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(name), windows, {"ok", yes ? "yes" : "no"}));
+    RunResult result =
+        RunInstaller(MakeRun(MakeWorkingFolder(name), windows, {"ok", yes ? "yes" : "no"}));
     ExpectRun(check, result, 1, CompleteBoxes);
     ExpectFiles(check, 4);
     ExpectRegistered(check);
@@ -289,7 +300,8 @@ std::vector<Scenario> Scenarios()
     for (const char *windows : accepted) {
         for (bool yes : {true, false}) {
             std::string name = std::string("first-") + windows + (yes ? "-yes" : "-no");
-            list.push_back({strdup(name.c_str()), [=](Checker &c) { FirstInstallation(c, name, windows, yes); }});
+            list.push_back({strdup(name.c_str()),
+                            [=](Checker &c) { FirstInstallation(c, name, windows, yes); }});
         }
     }
     const char *const refused[] = {"nt351", "win95", "win98", "winme", "vista", "win7", "win10"};
@@ -298,82 +310,141 @@ std::vector<Scenario> Scenarios()
         list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, name, windows); }});
     }
     list.push_back({"cancel", [](Checker &c) {
-        RunResult result = RunInstaller(MakeRun(MakeWorkingFolder("cancel"), "winxp", {"cancel"}));
-        ExpectRun(c, result, 0, {{InstallQuestion, 0x21, "OK,Cancel"}, {DoFilesError, 0x10, "OK"}});
-        ExpectFiles(c, 4);
-        ExpectNotRegistered(c);
-        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(4)), "log");
-    }});
-    list.push_back({"files-missing", [](Checker &c) {
-        std::vector<std::string> all(std::begin(PackageFiles), std::end(PackageFiles));
-        RunResult result = RunInstaller(MakeRun(MakeWorkingFolder("files-missing", all), "winxp", {}));
-        ExpectRun(c, result, 0, {{strdup(FailureText("SCRIVOX.PPD").c_str()), 0x10, "OK"}, {DoFilesError, 0x10, "OK"}});
-        ExpectFiles(c, 0);
-        ExpectNotRegistered(c);
-        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(0)), "log");
-    }});
+                        RunResult result =
+                            RunInstaller(MakeRun(MakeWorkingFolder("cancel"), "winxp", {"cancel"}));
+                        ExpectRun(
+                            c, result, 0,
+                            {{InstallQuestion, 0x21, "OK,Cancel"}, {DoFilesError, 0x10, "OK"}});
+                        ExpectFiles(c, 4);
+                        ExpectNotRegistered(c);
+                        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(4)), "log");
+                    }});
+    list.push_back(
+        {"files-missing", [](Checker &c) {
+             std::vector<std::string> all(std::begin(PackageFiles), std::end(PackageFiles));
+             RunResult result =
+                 RunInstaller(MakeRun(MakeWorkingFolder("files-missing", all), "winxp", {}));
+             ExpectRun(c, result, 0,
+                       {{strdup(FailureText("SCRIVOX.PPD").c_str()), 0x10, "OK"},
+                        {DoFilesError, 0x10, "OK"}});
+             ExpectFiles(c, 0);
+             ExpectNotRegistered(c);
+             c.Equal(Join(LogMessages(c)), Join(ExpectedLog(0)), "log");
+         }});
     list.push_back({"third-missing", [](Checker &c) {
-        RunResult result = RunInstaller(MakeRun(MakeWorkingFolder("third-missing", {"SCRVUI.DLL"}), "winxp", {}));
-        ExpectRun(c, result, 0, {{strdup(FailureText("SCRVUI.DLL").c_str()), 0x10, "OK"}, {DoFilesError, 0x10, "OK"}});
-        ExpectFiles(c, 2);
-        ExpectNotRegistered(c);
-        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(2)), "log");
-    }});
+                        RunResult result = RunInstaller(MakeRun(
+                            MakeWorkingFolder("third-missing", {"SCRVUI.DLL"}), "winxp", {}));
+                        ExpectRun(c, result, 0,
+                                  {{strdup(FailureText("SCRVUI.DLL").c_str()), 0x10, "OK"},
+                                   {DoFilesError, 0x10, "OK"}});
+                        ExpectFiles(c, 2);
+                        ExpectNotRegistered(c);
+                        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(2)), "log");
+                    }});
     list.push_back({"read-only-installed", [](Checker &c) {
-        for (const char *name : PackageFiles) {
-            std::string path = DriverDirectory() + "\\" + name;
-            WriteWholeFile(path, "an older version");
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-        }
-        RunResult result = RunInstaller(MakeRun(MakeWorkingFolder("read-only-installed"), "winxp", {"ok", "no"}));
-        ExpectRun(c, result, 1, CompleteBoxes);
-        ExpectFiles(c, 4);
-        ExpectRegistered(c);
-    }});
-    list.push_back({"second-run", [](Checker &c) {
-        std::string folder = MakeWorkingFolder("second-run");
-        ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
-        ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
-        ExpectFiles(c, 4);
-        ExpectRegistered(c);
-        ExpectSettings(c, WindowsDirectory());
-        c.Equal(DefaultPrinter(), DriverName, "default printer");
-        // Wine overwrites an existing printer instead of refusing it with 1802.
-        std::vector<std::string> once = ExpectedLog(4, {"Result = 0"});
-        std::vector<std::string> twice = once;
-        twice.insert(twice.end(), once.begin(), once.end());
-        c.Equal(Join(LogMessages(c)), Join(twice), "log of both runs");
-    }});
-    list.push_back({"temp-missing", [](Checker &c) {
-        RunOptions run = MakeRun(MakeWorkingFolder("temp-missing"), "winxp", {"ok", "no"});
-        run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
-        ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
-        ExpectRegistered(c);
-        ExpectSettings(c, WindowsDirectory());
-        c.Expect(GetFileAttributesA("C:\\no-such-folder") == INVALID_FILE_ATTRIBUTES,
-                 "the missing temporary directory is not created");
-        std::string log;
-        c.Expect(!ReadWholeFile(TempDirectory() + "Scrivox.log", &log), "no log is written elsewhere");
-    }});
-    list.push_back({"windir-removed", [](Checker &c) {
-        RunOptions run = MakeRun(MakeWorkingFolder("windir-removed"), "winxp", {"ok", "no"});
-        run.removeEnvironment = {"windir"};
-        ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
-        ExpectSettings(c, WindowsDirectory());
-    }});
-    list.push_back({"ini-kept", [](Checker &c) {
-        std::string ini = WindowsDirectory() + "\\outval.ini";
-        WriteWholeFile(ini, "[Other]\r\nkey=value\r\n[Values]\r\nKeep=this\r\nOutput Mode=7\r\n");
-        ExpectRun(c, RunInstaller(MakeRun(MakeWorkingFolder("ini-kept"), "winxp", {"ok", "no"})), 1,
-                  CompleteBoxes);
-        char text[64];
-        GetPrivateProfileStringA("Other", "key", "", text, sizeof text, ini.c_str());
-        c.Equal(text, "value", "[Other] key kept");
-        GetPrivateProfileStringA("Values", "Keep", "", text, sizeof text, ini.c_str());
-        c.Equal(text, "this", "[Values] Keep kept");
-        GetPrivateProfileStringA("Values", "Output Mode", "", text, sizeof text, ini.c_str());
-        c.Equal(text, "1", "[Values] Output Mode");
-    }});
+                        for (const char *name : PackageFiles) {
+                            std::string path = DriverDirectory() + "\\" + name;
+                            WriteWholeFile(path, "an older version");
+                            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+                        }
+                        RunResult result = RunInstaller(MakeRun(
+                            MakeWorkingFolder("read-only-installed"), "winxp", {"ok", "no"}));
+                        ExpectRun(c, result, 1, CompleteBoxes);
+                        ExpectFiles(c, 4);
+                        ExpectRegistered(c);
+                    }});
+    list.push_back(
+        {"second-run", [](Checker &c) {
+             std::string folder = MakeWorkingFolder("second-run");
+             ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
+             ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
+             ExpectFiles(c, 4);
+             ExpectRegistered(c);
+             ExpectSettings(c, WindowsDirectory());
+             c.Equal(DefaultPrinter(), DriverName, "default printer");
+             // Wine overwrites an existing printer instead of refusing it with 1802.
+             std::vector<std::string> once = ExpectedLog(4, {"Result = 0"});
+             std::vector<std::string> twice = once;
+             twice.insert(twice.end(), once.begin(), once.end());
+             c.Equal(Join(LogMessages(c)), Join(twice), "log of both runs");
+         }});
+    list.push_back(
+        {"temp-missing", [](Checker &c) {
+             RunOptions run = MakeRun(MakeWorkingFolder("temp-missing"), "winxp", {"ok", "no"});
+             run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
+             ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
+             ExpectRegistered(c);
+             ExpectSettings(c, WindowsDirectory());
+             c.Expect(GetFileAttributesA("C:\\no-such-folder") == INVALID_FILE_ATTRIBUTES,
+                      "the missing temporary directory is not created");
+             std::string log;
+             c.Expect(!ReadWholeFile(TempDirectory() + "Scrivox.log", &log),
+                      "no log is written elsewhere");
+         }});
+    list.push_back(
+        {"windir-removed", [](Checker &c) {
+             RunOptions run = MakeRun(MakeWorkingFolder("windir-removed"), "winxp", {"ok", "no"});
+             run.removeEnvironment = {"windir"};
+             ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
+             ExpectSettings(c, WindowsDirectory());
+         }});
+    list.push_back(
+        {"ini-kept", [](Checker &c) {
+             std::string ini = WindowsDirectory() + "\\outval.ini";
+             WriteWholeFile(ini,
+                            "[Other]\r\nkey=value\r\n[Values]\r\nKeep=this\r\nOutput Mode=7\r\n");
+             ExpectRun(c,
+                       RunInstaller(MakeRun(MakeWorkingFolder("ini-kept"), "winxp", {"ok", "no"})),
+                       1, CompleteBoxes);
+             char text[64];
+             GetPrivateProfileStringA("Other", "key", "", text, sizeof text, ini.c_str());
+             c.Equal(text, "value", "[Other] key kept");
+             GetPrivateProfileStringA("Values", "Keep", "", text, sizeof text, ini.c_str());
+             c.Equal(text, "this", "[Values] Keep kept");
+             GetPrivateProfileStringA("Values", "Output Mode", "", text, sizeof text, ini.c_str());
+             c.Equal(text, "1", "[Values] Output Mode");
+         }});
+    list.push_back(
+        {"version-info", [](Checker &c) {
+             std::string path = options.installer;
+             DWORD ignored = 0;
+             DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+             c.Expect(size > 0, "the executable carries version information");
+             std::vector<char> data(size + 1);
+             if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+                 return;
+             VS_FIXEDFILEINFO *fixed = NULL;
+             UINT length = 0;
+             char root[] = "\\";
+             c.Expect(
+                 VerQueryValueA(data.data(), root, reinterpret_cast<void **>(&fixed), &length) &&
+                     fixed,
+                 "fixed version information");
+             if (fixed) {
+                 char version[64];
+                 snprintf(version, sizeof version, "%lu.%lu.%lu",
+                          static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+                          static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+                          static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)));
+                 c.Equal(version, PRODUCT_VERSION, "file version");
+                 c.Equal(fixed->dwProductVersionMS, fixed->dwFileVersionMS, "product version");
+             }
+             const char *const expected[][2] = {{"FileDescription", "Quorvane Scrivox Installer"},
+                                                {"ProductName", "Quorvane Scrivox"},
+                                                {"CompanyName", "Quorvane"},
+                                                {"LegalCopyright", "Copyright (C) 2026 Quorvane"},
+                                                {"OriginalFilename", "ScrivoxSetup.exe"},
+                                                {"FileVersion", PRODUCT_VERSION},
+                                                {"ProductVersion", PRODUCT_VERSION}};
+             for (const auto &entry : expected) {
+                 std::string query = std::string("\\StringFileInfo\\040904E4\\") + entry[0];
+                 char *value = NULL;
+                 bool found = VerQueryValueA(data.data(), &query[0],
+                                             reinterpret_cast<void **>(&value), &length) &&
+                              value;
+                 c.Equal(found ? value : "(missing)", entry[1], entry[0]);
+             }
+         }});
     return list;
 }
 
@@ -416,7 +487,8 @@ int Report()
     for (const BoxSeen &box : result.boxes) {
         char flags[16];
         snprintf(flags, sizeof flags, "0x%04X", box.flags);
-        boxes.push_back(Show(box.text) + " [" + box.buttons + "]" + (box.traced ? std::string(" flags ") + flags : ""));
+        boxes.push_back(Show(box.text) + " [" + box.buttons + "]" +
+                        (box.traced ? std::string(" flags ") + flags : ""));
     }
     PrintLines("Message boxes:", boxes);
     printf("Exit status: %lu\n", static_cast<unsigned long>(result.exitCode));
@@ -432,18 +504,21 @@ int Report()
     for (const char *name : PackageFiles) {
         std::string bytes;
         if (ReadWholeFile(DriverDirectory() + "\\" + name, &bytes))
-            files.push_back(DriverDirectory() + "\\" + name + " (" + std::to_string(bytes.size()) + " bytes)");
+            files.push_back(DriverDirectory() + "\\" + name + " (" + std::to_string(bytes.size()) +
+                            " bytes)");
     }
     PrintLines("Files in the driver directory:", files);
     DriverState driver = ReadDriver(DriverName);
     PrinterState printer = ReadPrinter(DriverName);
     std::vector<std::string> spooler;
     if (driver.found)
-        spooler.push_back(std::string("driver \"") + DriverName + "\": " + driver.driverPath + ", " +
-                          driver.dataFile + ", " + driver.configFile + ", data type " + driver.dataType);
+        spooler.push_back(std::string("driver \"") + DriverName + "\": " + driver.driverPath +
+                          ", " + driver.dataFile + ", " + driver.configFile + ", data type " +
+                          driver.dataType);
     if (printer.found)
         spooler.push_back("printer \"" + printer.name + "\" on " + printer.port + ", driver \"" +
-                          printer.driver + "\", " + printer.printProcessor + ", " + printer.dataType);
+                          printer.driver + "\", " + printer.printProcessor + ", " +
+                          printer.dataType);
     PrintLines("Spooler:", spooler);
     std::vector<std::string> settings;
     for (const char *name : {"LogDir", "QrnTrueType"}) {
@@ -463,7 +538,7 @@ int Report()
     return result.finished ? 0 : 1;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -477,13 +552,20 @@ int main(int argc, char **argv)
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value = i + 1 < argc ? argv[i + 1] : "";
-        if (arg == "--installer") options.installer = value, ++i;
-        else if (arg == "--package") options.package = value, ++i;
-        else if (arg == "--relay") options.relay = value, ++i;
-        else if (arg == "--windows") options.windows = value, ++i;
-        else if (arg == "--answers") options.answers = value, ++i;
-        else if (arg == "--screenshots") options.screenshots = value, ++i;
-        else if (arg == "--interactive") options.interactive = true;
+        if (arg == "--installer")
+            options.installer = value, ++i;
+        else if (arg == "--package")
+            options.package = value, ++i;
+        else if (arg == "--relay")
+            options.relay = value, ++i;
+        else if (arg == "--windows")
+            options.windows = value, ++i;
+        else if (arg == "--answers")
+            options.answers = value, ++i;
+        else if (arg == "--screenshots")
+            options.screenshots = value, ++i;
+        else if (arg == "--interactive")
+            options.interactive = true;
         else {
             fprintf(stderr, "unknown argument %s\n", arg.c_str());
             return 2;
@@ -504,7 +586,8 @@ int main(int argc, char **argv)
             Checker check;
             check.scenario = scenario;
             s.run(check);
-            printf("%s: %d checks passed, %d failed\n", scenario.c_str(), check.passed, check.failed);
+            printf("%s: %d checks passed, %d failed\n", scenario.c_str(), check.passed,
+                   check.failed);
             return check.failed == 0 && check.passed > 0 ? 0 : 1;
         }
         fprintf(stderr, "no scenario named %s\n", scenario.c_str());

@@ -38,9 +38,18 @@ HMODULE const spoolerModule = reinterpret_cast<HMODULE>(0x73000000);
 // Windows' ANSI calls refuse paths of MAX_PATH (260) characters or more.
 const size_t MaxPath = 260;
 
-std::string Text(const char *text) { return text ? std::string(text) : "(null)"; }
-std::string Number(uint64_t value) { return std::to_string(value); }
-std::string Pointer(const void *p) { return p ? "ptr" : "(null)"; }
+std::string Text(const char *text)
+{
+    return text ? std::string(text) : "(null)";
+}
+std::string Number(uint64_t value)
+{
+    return std::to_string(value);
+}
+std::string Pointer(const void *p)
+{
+    return p ? "ptr" : "(null)";
+}
 
 // Records the call, then reports whether an injected fault hits it; a hit
 // sets the last error.
@@ -62,7 +71,10 @@ LONG RecordedError(const std::string &function, std::vector<std::string> args)
     return Record(function, std::move(args)) ? static_cast<LONG>(lastError) : ERROR_SUCCESS;
 }
 
-HANDLE NewHandle() { return reinterpret_cast<HANDLE>(nextHandle++); }
+HANDLE NewHandle()
+{
+    return reinterpret_cast<HANDLE>(nextHandle++);
+}
 
 // Copies text into a caller's buffer with the usual length protocol: the
 // length without the NUL when it fits, else the size needed with the NUL.
@@ -79,9 +91,12 @@ bool ParentExists(const std::string &hostPath)
     return fs::is_directory(fs::path(hostPath).parent_path());
 }
 
-}  // namespace
+} // namespace
 
-Machine &M() { return machine; }
+Machine &M()
+{
+    return machine;
+}
 
 void Reset()
 {
@@ -98,8 +113,7 @@ void Reset()
     MakeDirectory(machine.currentDirectory);
     MakeDirectory("C:\\TEMP");
     MakeDirectory(machine.driverDirectory);
-    static const char *const names[] = {"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL",
-                                        "SCRVUMPD.DLL"};
+    static const char *const names[] = {"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"};
     for (const char *name : names)
         PutFile(machine.currentDirectory + "\\" + name, std::string("contents of ") + name);
 }
@@ -131,7 +145,7 @@ std::string HostPath(const std::string &windowsPath)
 {
     std::string path = windowsPath;
     if (!path.empty() && path[0] == '\\')
-        path = machine.currentDirectory.substr(0, 2) + path;  // root of the current drive
+        path = machine.currentDirectory.substr(0, 2) + path; // root of the current drive
     else if (path.size() < 2 || path[1] != ':')
         path = machine.currentDirectory + "\\" + path;
     std::string drive(1, static_cast<char>(tolower(path[0])));
@@ -156,7 +170,10 @@ std::string HostPath(const std::string &windowsPath)
     return host;
 }
 
-void MakeDirectory(const std::string &windowsPath) { fs::create_directories(HostPath(windowsPath)); }
+void MakeDirectory(const std::string &windowsPath)
+{
+    fs::create_directories(HostPath(windowsPath));
+}
 
 void PutFile(const std::string &windowsPath, const std::string &contents, DWORD attributes)
 {
@@ -166,7 +183,10 @@ void PutFile(const std::string &windowsPath, const std::string &contents, DWORD 
     machine.attributes[host] = attributes ? attributes : FILE_ATTRIBUTE_ARCHIVE;
 }
 
-bool FileExists(const std::string &windowsPath) { return fs::is_regular_file(HostPath(windowsPath)); }
+bool FileExists(const std::string &windowsPath)
+{
+    return fs::is_regular_file(HostPath(windowsPath));
+}
 
 std::string FileContents(const std::string &windowsPath)
 {
@@ -191,15 +211,21 @@ void AddPrinter(const std::string &name, const std::string &driver, const std::s
     machine.printers[name] = printer;
 }
 
-}  // namespace standin
+} // namespace standin
 
 using namespace standin;
 
 extern "C" {
 
-DWORD WINAPI GetLastError(void) { return lastError; }
+DWORD WINAPI GetLastError(void)
+{
+    return lastError;
+}
 
-void WINAPI SetLastError(DWORD error) { lastError = error; }
+void WINAPI SetLastError(DWORD error)
+{
+    lastError = error;
+}
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version)
 {
@@ -290,10 +316,10 @@ BOOL WINAPI CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists)
     std::error_code failed;
     if (fs::equivalent(from, to, failed) ||
         !fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed)) {
-        lastError = ERROR_SHARING_VIOLATION;  // a file cannot be copied onto itself
+        lastError = ERROR_SHARING_VIOLATION; // a file cannot be copied onto itself
         return FALSE;
     }
-    machine.attributes[to] = machine.attributes[from];  // CopyFile keeps the attributes
+    machine.attributes[to] = machine.attributes[from]; // CopyFile keeps the attributes
     return TRUE;
 }
 
@@ -313,7 +339,8 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    if (exists && (access & GENERIC_WRITE) && (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
+    if (exists && (access & GENERIC_WRITE) &&
+        (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
         lastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
@@ -345,7 +372,8 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWOR
     return static_cast<DWORD>(at);
 }
 
-BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                      LPOVERLAPPED overlapped)
 {
     if (Record("WriteFile", {std::string(static_cast<const char *>(data), size), Number(size),
                              Pointer(overlapped)}))
@@ -447,7 +475,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
     bool ordinal = reinterpret_cast<uintptr_t>(name) < 0x10000;
     if (Record("GetProcAddress",
-               {Pointer(module), ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
+               {Pointer(module),
+                ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
         return NULL;
     bool setDefault = ordinal ? reinterpret_cast<uintptr_t>(name) == 202
                               : strcmp(name, "SetDefaultPrinterA") == 0;
@@ -475,9 +504,9 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT flags, UINT timeout, PDWORD_PTR result)
 {
-    if (Record("SendMessageTimeoutA",
-               {Number(reinterpret_cast<uintptr_t>(window)), Number(message), Number(wParam),
-                Number(static_cast<uint64_t>(lParam)), Number(flags), Number(timeout), Pointer(result)}))
+    if (Record("SendMessageTimeoutA", {Number(reinterpret_cast<uintptr_t>(window)), Number(message),
+                                       Number(wParam), Number(static_cast<uint64_t>(lParam)),
+                                       Number(flags), Number(timeout), Pointer(result)}))
         return 0;
     return 1;
 }
@@ -507,9 +536,8 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
                            DWORD size)
 {
     std::string bytes = data ? std::string(reinterpret_cast<const char *>(data), size) : "";
-    LONG error = RecordedError("RegSetValueExA",
-                               {Pointer(key), Text(name), Number(reserved), Number(type), bytes,
-                                Number(size)});
+    LONG error = RecordedError("RegSetValueExA", {Pointer(key), Text(name), Number(reserved),
+                                                  Number(type), bytes, Number(size)});
     if (error != ERROR_SUCCESS)
         return error;
     auto found = machine.openKeys.find(key);
@@ -522,9 +550,8 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
 BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer,
                                        DWORD size, LPDWORD needed)
 {
-    if (Record("GetPrinterDriverDirectoryA",
-               {Text(server), Text(environment), Number(level), Pointer(buffer), Number(size),
-                Pointer(needed)}))
+    if (Record("GetPrinterDriverDirectoryA", {Text(server), Text(environment), Number(level),
+                                              Pointer(buffer), Number(size), Pointer(needed)}))
         return FALSE;
     DWORD length = static_cast<DWORD>(machine.driverDirectory.size() + 1);
     if (needed)
@@ -582,7 +609,7 @@ HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info)
     printer.driver = Text(record->pDriverName);
     printer.printProcessor = Text(record->pPrintProcessor);
     printer.datatype = Text(record->pDatatype);
-    printer.added = *record;  // pointers kept only to be compared with null
+    printer.added = *record; // pointers kept only to be compared with null
     machine.printers[printer.name] = printer;
     HANDLE handle = NewHandle();
     machine.openPrinters[handle] = printer.name;
@@ -614,7 +641,8 @@ BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, 
     }
     auto open = machine.openPrinters.find(printer);
     if (open == machine.openPrinters.end() || level != 2) {
-        lastError = open == machine.openPrinters.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
+        lastError =
+            open == machine.openPrinters.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
         return FALSE;
     }
     const Printer &p = machine.printers[open->second];
@@ -670,8 +698,9 @@ int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments
         memcpy(buffer, whole.data(), count);
         return -1;
     }
-    memcpy(buffer, whole.data(), static_cast<size_t>(length) + (static_cast<size_t>(length) < count ? 1 : 0));
+    memcpy(buffer, whole.data(),
+           static_cast<size_t>(length) + (static_cast<size_t>(length) < count ? 1 : 0));
     return length;
 }
 
-}  // extern "C"
+} // extern "C"

@@ -35,19 +35,19 @@ struct Driver {
     DWORD version = 0;
     std::string name, environment, driverPath, dataFile, configFile, helpFile, defaultDataType;
     bool helpFileNull = false, monitorNull = false;
-    std::vector<std::string> dependentFiles;  // the multi-string, split at its NULs
-    std::string dependentBytes;               // its bytes up to and including the closing NUL
+    std::vector<std::string> dependentFiles; // the multi-string, split at its NULs
+    std::string dependentBytes;              // its bytes up to and including the closing NUL
 };
 
 struct Printer {
     std::string name, port, driver, printProcessor = "WinPrint", datatype = "RAW";
-    bool nullDriverName = false, nullPortName = false;  // for descriptions that lack them
+    bool nullDriverName = false, nullPortName = false; // for descriptions that lack them
     PRINTER_INFO_2A added = {};                        // the record AddPrinterA was given
 };
 
 struct RegValue {
     DWORD type;
-    std::string data;  // the bytes written, as many as the size said
+    std::string data; // the bytes written, as many as the size said
 };
 
 typedef std::map<std::string, std::map<std::string, std::string, NoCase>, NoCase> Profile;
@@ -63,7 +63,7 @@ struct Machine {
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string driverDirectory = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
     std::map<std::string, std::string, NoCase> environment;
-    std::map<std::string, DWORD> attributes;  // host path -> attributes of existing files
+    std::map<std::string, DWORD> attributes; // host path -> attributes of existing files
     SYSTEMTIME clock = {2004, 3, 6, 6, 9, 5, 7, 0};
     // Message boxes: answers given in order; with none left an OK-only box is
     // answered IDOK and any other box counts as unanswered and returns 0.
@@ -75,7 +75,7 @@ struct Machine {
     std::map<std::string, Printer, NoCase> printers;
     std::string defaultPrinter;
     bool exportsSetDefaultPrinter = true;
-    bool openPrinterYieldsNull = false;  // OpenPrinterA succeeds but hands back no handle
+    bool openPrinterYieldsNull = false; // OpenPrinterA succeeds but hands back no handle
     // Registry: key path ("HKCU\SOFTWARE\...") -> values
     std::map<std::string, std::map<std::string, RegValue, NoCase>, NoCase> registry;
     // Profiles: win.ini, and each private profile by its Windows path
@@ -100,7 +100,7 @@ void Reset();
 void Fail(const std::string &function, DWORD error, int nth = 0);
 
 std::vector<Call> CallsTo(const std::string &function);
-std::vector<std::string> FunctionsCalled();  // the names of all calls, in order
+std::vector<std::string> FunctionsCalled(); // the names of all calls, in order
 std::string HostPath(const std::string &windowsPath);
 void MakeDirectory(const std::string &windowsPath);
 void PutFile(const std::string &windowsPath, const std::string &contents, DWORD attributes = 0);
@@ -109,6 +109,6 @@ std::string FileContents(const std::string &windowsPath);
 DWORD FileAttributes(const std::string &windowsPath);
 void AddPrinter(const std::string &name, const std::string &driver, const std::string &port);
 
-}  // namespace standin
+} // namespace standin
 
 #endif

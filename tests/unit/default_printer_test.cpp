@@ -21,7 +21,8 @@ protected:
     // After a full run only the printer handle of the registration step is open.
     static void ExpectReleased(const char *why)
     {
-        EXPECT_EQ(standin::M().openPrinters.size(), 1u) << why << ": a printer handle was left open";
+        EXPECT_EQ(standin::M().openPrinters.size(), 1u)
+            << why << ": a printer handle was left open";
         EXPECT_TRUE(standin::M().globalBlocks.empty()) << why << ": a global block was not freed";
     }
 };
@@ -100,10 +101,13 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         {"no driver name", 4, [] { standin::M().printers[DriverName].nullDriverName = true; }},
         {"no port name", 4, [] { standin::M().printers[DriverName].nullPortName = true; }},
         {"device block fails", 4, [] { standin::Fail("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, 2); }},
-        {"profile write fails", 4, [] { standin::Fail("WriteProfileStringA", ERROR_ACCESS_DENIED); }},
-        {"set-default fails", 5, [] { standin::Fail("SetDefaultPrinterA", ERROR_INVALID_PRINTER_NAME); }},
+        {"profile write fails", 4,
+         [] { standin::Fail("WriteProfileStringA", ERROR_ACCESS_DENIED); }},
+        {"set-default fails", 5,
+         [] { standin::Fail("SetDefaultPrinterA", ERROR_INVALID_PRINTER_NAME); }},
         {"set-default not exported", 5, [] { standin::M().exportsSetDefaultPrinter = false; }},
-        {"spooler module not found", 5, [] { standin::Fail("GetModuleHandleA", ERROR_MOD_NOT_FOUND); }},
+        {"spooler module not found", 5,
+         [] { standin::Fail("GetModuleHandleA", ERROR_MOD_NOT_FOUND); }},
     };
     for (auto &c : cases) {
         standin::Reset();
@@ -126,7 +130,7 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         standin::Reset();
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         memset(DriverDirectory, 0, sizeof DriverDirectory);
-        standin::AddPrinter(DriverName, DriverName, "LPT1:");  // arranged before the run
+        standin::AddPrinter(DriverName, DriverName, "LPT1:"); // arranged before the run
         standin::M().drivers[DriverName].name = DriverName;
         c.arrange();
         Answer({IDOK, IDYES});
@@ -159,4 +163,4 @@ TEST_F(DefaultPrinterTest, NoDefaultIsMadeWithoutAKnownNtVersion)
     ExpectBroadcast(0);
 }
 
-}  // namespace
+} // namespace

@@ -87,7 +87,8 @@ TEST_F(FilesTest, CancelLeavesTheFilesCopiedAndStopsBeforeTheSpooler)
 {
     Answer({IDCANCEL});
     EXPECT_EQ(RunInstaller(), 0);
-    EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType}, {DoFilesErrorText, MB_ICONERROR}}));
+    EXPECT_TRUE(
+        BoxesAre({{InstallQuestionText, InstallQuestionType}, {DoFilesErrorText, MB_ICONERROR}}));
     for (const char *name : DriverFileSet)
         EXPECT_TRUE(standin::FileExists(Destination(name))) << name;
     EXPECT_EQ(LogMessages().size(), 6u);
@@ -101,7 +102,7 @@ TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
     // 11, 11, 10 and 12 characters, so 242 fits them all and 243 all but the last.
     struct {
         size_t length;
-        int copied;  // files copied before the failure; 4 means none failed
+        int copied; // files copied before the failure; 4 means none failed
     } cases[] = {{242, 4}, {243, 3}, {250, 0}, {255, 0}};
     for (auto &c : cases) {
         standin::Reset();
@@ -119,14 +120,16 @@ TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
                 std::string name = destination.substr(destination.rfind('\\') + 1);
                 EXPECT_EQ(destination, directory + "\\" + name) << "a cut path was used";
                 EXPECT_NE(std::find(std::begin(DriverFileSet), std::end(DriverFileSet), name),
-                          std::end(DriverFileSet)) << "a cut path was used: " << name;
+                          std::end(DriverFileSet))
+                    << "a cut path was used: " << name;
             }
         }
         if (c.copied < 4) {
             const char *failed = DriverFileSet[c.copied];
             ASSERT_EQ(standin::M().boxes.size(), 2u) << c.length;
             std::string opening = std::string(" .\\") + failed + " => \n " + directory;
-            EXPECT_EQ(standin::M().boxes[0].text.rfind(opening, 0), 0u) << standin::M().boxes[0].text;
+            EXPECT_EQ(standin::M().boxes[0].text.rfind(opening, 0), 0u)
+                << standin::M().boxes[0].text;
             EXPECT_EQ(standin::M().boxes[0].type, (UINT)MB_ICONERROR);
             EXPECT_EQ(standin::M().boxes[1].text, DoFilesErrorText);
             EXPECT_EQ(LogMessages().size(), 2u + c.copied) << c.length;
@@ -134,4 +137,4 @@ TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
     }
 }
 
-}  // namespace
+} // namespace

@@ -17,7 +17,8 @@ void InstallerTest::SetUp()
 
 void InstallerTest::TearDown()
 {
-    EXPECT_EQ(standin::M().unansweredBoxes, 0) << "a question was shown that the test did not answer";
+    EXPECT_EQ(standin::M().unansweredBoxes, 0)
+        << "a question was shown that the test did not answer";
     EXPECT_TRUE(standin::M().answers.empty()) << "answers were left over: a box was not shown";
     EXPECT_TRUE(standin::M().openFiles.empty()) << "a file handle was left open";
 }
@@ -28,7 +29,10 @@ int InstallerTest::RunInstaller()
     return WinMain(NULL, NULL, commandLine, 1);
 }
 
-void InstallerTest::Answer(std::vector<int> answers) { standin::M().answers = std::move(answers); }
+void InstallerTest::Answer(std::vector<int> answers)
+{
+    standin::M().answers = std::move(answers);
+}
 
 void InstallerTest::SetVersion(DWORD platform, DWORD major, DWORD minor)
 {
@@ -59,11 +63,11 @@ std::vector<std::string> InstallerTest::LogMessages()
     const std::vector<standin::Box> &shown = standin::M().boxes;
     for (size_t i = 0; i < shown.size() || i < expected.size(); ++i) {
         if (i >= shown.size())
-            return ::testing::AssertionFailure() << "box " << i << " \"" << expected[i].text
-                                                 << "\" was expected but not shown";
+            return ::testing::AssertionFailure()
+                   << "box " << i << " \"" << expected[i].text << "\" was expected but not shown";
         if (i >= expected.size())
-            return ::testing::AssertionFailure() << "box " << i << " \"" << shown[i].text
-                                                 << "\" was shown but not expected";
+            return ::testing::AssertionFailure()
+                   << "box " << i << " \"" << shown[i].text << "\" was shown but not expected";
         const standin::Box &box = shown[i];
         if (box.text != expected[i].text || box.type != expected[i].type ||
             box.caption != InstallerCaption || box.owner != NULL)

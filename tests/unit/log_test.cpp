@@ -9,7 +9,7 @@ class LogTest : public InstallerTest {};
 
 TEST_F(LogTest, AnEntryStartsWithDateAndTimeAndEndsInCrLf)
 {
-    standin::M().clock = {2004, 3, 6, 6, 9, 5, 7, 0};  // 6 March 2004, 9:05:07
+    standin::M().clock = {2004, 3, 6, 6, 9, 5, 7, 0}; // 6 March 2004, 9:05:07
     WriteLog("Copied %s", ".\\SCRIVOX.PPD");
     EXPECT_EQ(standin::FileContents(LogPath), "03/06/04 09:05:07 Copied .\\SCRIVOX.PPD\r\n");
 
@@ -71,7 +71,8 @@ TEST_F(LogTest, AnUnopenableLogIsSkippedAndTheRunGoesOn)
     } cases[] = {
         {"temporary directory missing", [] { standin::M().tempPath = "C:\\NOWHERE\\"; }},
         {"file locked", [] { standin::Fail("CreateFileA", ERROR_SHARING_VIOLATION); }},
-        {"temporary directory query fails", [] { standin::Fail("GetTempPathA", ERROR_ACCESS_DENIED); }},
+        {"temporary directory query fails",
+         [] { standin::Fail("GetTempPathA", ERROR_ACCESS_DENIED); }},
     };
     for (auto &c : cases) {
         standin::Reset();
@@ -110,7 +111,8 @@ TEST_F(LogTest, AnOverlongMessageIsCutAt511Characters)
 {
     std::string longText(700, 'm');
     WriteLog("%s", longText.c_str());
-    EXPECT_EQ(standin::FileContents(LogPath), "03/06/04 09:05:07 " + std::string(511, 'm') + "\r\n");
+    EXPECT_EQ(standin::FileContents(LogPath),
+              "03/06/04 09:05:07 " + std::string(511, 'm') + "\r\n");
 
     // A cut message full of line feeds still fits the entry with its CR LFs.
     standin::Reset();
@@ -122,4 +124,4 @@ TEST_F(LogTest, AnOverlongMessageIsCutAt511Characters)
     EXPECT_EQ(standin::FileContents(LogPath), expected + "\r\n");
 }
 
-}  // namespace
+} // namespace

@@ -49,16 +49,18 @@ TEST_F(RegistrationTest, ThePrinterRecordSetsOnlyItsFiveFields)
     EXPECT_EQ(printer.printProcessor, "WinPrint");
     EXPECT_EQ(printer.datatype, "RAW");
     const PRINTER_INFO_2A &added = printer.added;
-    const void *unset[] = {added.pServerName, added.pShareName, added.pComment, added.pLocation,
-                           added.pDevMode,    added.pSepFile,   added.pParameters,
-                           added.pSecurityDescriptor};
+    const void *unset[] = {added.pServerName, added.pShareName,         added.pComment,
+                           added.pLocation,   added.pDevMode,           added.pSepFile,
+                           added.pParameters, added.pSecurityDescriptor};
     for (const void *field : unset)
         EXPECT_EQ(field, nullptr);
-    const DWORD zero[] = {added.Attributes, added.Priority, added.DefaultPriority, added.StartTime,
-                          added.UntilTime,  added.Status,   added.cJobs,           added.AveragePPM};
+    const DWORD zero[] = {added.Attributes, added.Priority,  added.DefaultPriority,
+                          added.StartTime,  added.UntilTime, added.Status,
+                          added.cJobs,      added.AveragePPM};
     for (DWORD field : zero)
         EXPECT_EQ(field, 0u);
-    EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Result = 0"})) << "an added printer logs nothing";
+    EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Result = 0"}))
+        << "an added printer logs nothing";
 }
 
 TEST_F(RegistrationTest, AnExistingPrinterIsReopenedAndTheRunGoesOn)
@@ -70,7 +72,8 @@ TEST_F(RegistrationTest, AnExistingPrinterIsReopenedAndTheRunGoesOn)
             standin::AddPrinter(ProductPrinterName, DriverName, "LPT1:");
         Answer({IDOK, IDNO});
         EXPECT_EQ(RunInstaller(), 1) << productPrinterExists;
-        EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Add Printer Error 1802", "Result = 0"}));
+        EXPECT_EQ(LogAfterCopies(),
+                  (std::vector<std::string>{"Add Printer Error 1802", "Result = 0"}));
         std::vector<standin::Call> opens = standin::CallsTo("OpenPrinterA");
         ASSERT_EQ(opens.size(), 1u);
         EXPECT_EQ(opens[0].args, (std::vector<std::string>{"Quorvane Scrivox", "(null)"}));
@@ -85,7 +88,8 @@ TEST_F(RegistrationTest, AnyOtherAddFailureEndsTheRunWithItsCodeLogged)
     Answer({IDOK});
     EXPECT_EQ(RunInstaller(), 0);
     EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Add Printer Error 1797"}));
-    EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType}})) << "no box after the question";
+    EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType}}))
+        << "no box after the question";
     for (const char *name : DriverFileSet)
         EXPECT_TRUE(standin::FileExists(standin::M().driverDirectory + "\\" + name));
     EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty());
@@ -100,4 +104,4 @@ TEST_F(RegistrationTest, AnAlreadyRegisteredDriverIsNoObstacle)
     EXPECT_EQ(standin::M().printers.count(DriverName), 1u);
 }
 
-}  // namespace
+} // namespace

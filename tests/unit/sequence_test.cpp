@@ -12,7 +12,8 @@ TEST_F(SequenceTest, TheDriverDirectoryIsAskedOfTheLocalSpoolerForThisPlatform)
     ASSERT_EQ(RunInstaller(), 1);
     std::vector<standin::Call> queries = standin::CallsTo("GetPrinterDriverDirectoryA");
     ASSERT_EQ(queries.size(), 1u);
-    EXPECT_EQ(queries[0].args, (std::vector<std::string>{"(null)", "(null)", "1", "ptr", "256", "ptr"}));
+    EXPECT_EQ(queries[0].args,
+              (std::vector<std::string>{"(null)", "(null)", "1", "ptr", "256", "ptr"}));
     EXPECT_STREQ(DriverDirectory, standin::M().driverDirectory.c_str());
 }
 
@@ -53,9 +54,15 @@ TEST_F(SequenceTest, TheStepsRunInOrder)
     Answer({IDOK, IDNO});
     ASSERT_EQ(RunInstaller(), 1);
     // The first call of each step's characteristic operation, in order.
-    const char *const steps[] = {"CreateFileA",        "GetVersionExA",   "GetPrinterDriverDirectoryA",
-                                 "CopyFileA",          "AddPrinterDriverA", "AddPrinterA",
-                                 "RegCreateKeyExA",    "WritePrivateProfileStringA", "MessageBoxA"};
+    const char *const steps[] = {"CreateFileA",
+                                 "GetVersionExA",
+                                 "GetPrinterDriverDirectoryA",
+                                 "CopyFileA",
+                                 "AddPrinterDriverA",
+                                 "AddPrinterA",
+                                 "RegCreateKeyExA",
+                                 "WritePrivateProfileStringA",
+                                 "MessageBoxA"};
     std::vector<std::string> called = standin::FunctionsCalled();
     size_t at = 0;
     for (const char *step : steps) {
@@ -65,4 +72,4 @@ TEST_F(SequenceTest, TheStepsRunInOrder)
     }
 }
 
-}  // namespace
+} // namespace

@@ -32,14 +32,17 @@ TEST_F(SettingsTest, TheKeyValuesAndIniAreWrittenAndTheResultLogged)
     WriteDriverSettings();
     std::vector<standin::Call> creates = standin::CallsTo("RegCreateKeyExA");
     ASSERT_EQ(creates.size(), 1u);
-    EXPECT_EQ(creates[0].args, (std::vector<std::string>{"HKCU", "SOFTWARE\\QRN\\Scrivox", "0", "REG_SZ",
-                                                          "0", "983103", "(null)", "ptr", "ptr"}));
+    EXPECT_EQ(creates[0].args,
+              (std::vector<std::string>{"HKCU", "SOFTWARE\\QRN\\Scrivox", "0", "REG_SZ", "0",
+                                        "983103", "(null)", "ptr", "ptr"}));
     EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 0"}));
 
     std::vector<standin::Call> sets = standin::CallsTo("RegSetValueExA");
     ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(sets[0].args, (std::vector<std::string>{"ptr", "LogDir", "0", "1", LogDir("C:\\WINDOWS"), "11"}));
-    EXPECT_EQ(sets[1].args, (std::vector<std::string>{"ptr", "QrnTrueType", "0", "1", std::string("Yes\0", 4), "4"}));
+    EXPECT_EQ(sets[0].args,
+              (std::vector<std::string>{"ptr", "LogDir", "0", "1", LogDir("C:\\WINDOWS"), "11"}));
+    EXPECT_EQ(sets[1].args, (std::vector<std::string>{"ptr", "QrnTrueType", "0", "1",
+                                                      std::string("Yes\0", 4), "4"}));
     EXPECT_EQ(Value("LogDir").type, (DWORD)REG_SZ);
     EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
 
@@ -124,4 +127,4 @@ TEST_F(SettingsTest, AWindowsDirectoryTooLongForTheIniPathSkipsOnlyTheIni)
     }
 }
 
-}  // namespace
+} // namespace

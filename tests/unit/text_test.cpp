@@ -13,7 +13,11 @@ namespace {
 // A buffer of size bytes followed by guard bytes that must stay untouched.
 struct Guarded {
     char bytes[40];
-    explicit Guarded(const char *initial = "") { memset(bytes, '#', sizeof bytes); strcpy(bytes, initial); }
+    explicit Guarded(const char *initial = "")
+    {
+        memset(bytes, '#', sizeof bytes);
+        strcpy(bytes, initial);
+    }
     bool GuardIntact(unsigned size) const
     {
         for (unsigned i = size; i < sizeof bytes; ++i)
@@ -71,9 +75,9 @@ TEST(TextHelpers, AppendRefusesADestinationWithoutTerminator)
 TEST(TextHelpers, FormatCutsAtTheBufferAndAlwaysTerminates)
 {
     Guarded buffer;
-    EXPECT_EQ(FormatText(buffer.bytes, 10, "%s=%d", "abc", 12345), 1);  // 9 characters
+    EXPECT_EQ(FormatText(buffer.bytes, 10, "%s=%d", "abc", 12345), 1); // 9 characters
     EXPECT_STREQ(buffer.bytes, "abc=12345");
-    EXPECT_EQ(FormatText(buffer.bytes, 10, "%s=%d", "abc", 123456), 0);  // 10 characters
+    EXPECT_EQ(FormatText(buffer.bytes, 10, "%s=%d", "abc", 123456), 0); // 10 characters
     EXPECT_STREQ(buffer.bytes, "abc=12345");
     EXPECT_TRUE(buffer.GuardIntact(10));
     std::string longText(300, 'x');
@@ -90,4 +94,4 @@ TEST(TextHelpers, CountOfGivesTheArraySize)
     EXPECT_EQ(COUNT_OF(message), 1024u);
 }
 
-}  // namespace
+} // namespace

@@ -73,4 +73,4 @@ TEST_F(VersionTest, AFailedQueryIsRefused)
     EXPECT_TRUE(BoxesAre({{RefusalText, MB_ICONERROR}}));
 }
 
-}  // namespace
+} // namespace

@@ -49,8 +49,8 @@ typedef struct _PRINTER_INFO_2A {
 extern "C" {
 #endif
 
-BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level,
-                                       LPBYTE buffer, DWORD size, LPDWORD needed);
+BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer,
+                                       DWORD size, LPDWORD needed);
 BOOL WINAPI AddPrinterDriverA(LPSTR server, DWORD level, LPBYTE info);
 HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info);
 BOOL WINAPI OpenPrinterA(LPSTR name, HANDLE *printer, LPPRINTER_DEFAULTSA defaults);
