@@ -12,6 +12,11 @@ target_link_options(ScrivoxSetup PRIVATE -s -static-libgcc -static-libstdc++
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 target_link_libraries(ScrivoxSetup PRIVATE winspool advapi32 user32 kernel32)
 
+# The start-up benchmark's yardstick, built like the installer.
+add_executable(bench_minimal WIN32 bench/minimal.cpp)
+target_compile_options(bench_minimal PRIVATE -Os -march=i686 -mno-sse -fno-exceptions -fno-rtti)
+target_link_options(bench_minimal PRIVATE -s -static-libgcc -static-libstdc++)
+
 # The end-to-end test driver, a Win32 program run under Wine beside the installer.
 add_executable(e2e_driver tests/e2e/harness.cpp tests/e2e/scenarios.cpp)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)

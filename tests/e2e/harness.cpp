@@ -277,6 +277,43 @@ RunResult RunInstaller(const RunOptions &options)
     return result;
 }
 
+double MillisecondsToFirstBox(const std::string &program, const std::string &folder)
+{
+    LARGE_INTEGER frequency, start, shown;
+    QueryPerformanceFrequency(&frequency);
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
+                        &process))
+        return -1;
+    double elapsed = -1;
+    DWORD began = GetTickCount();
+    while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT &&
+           GetTickCount() - began < RunTimeoutMs) {
+        BoxSearch search = {process.dwProcessId, NULL};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found == NULL) {
+            Sleep(1);
+            continue;
+        }
+        if (elapsed < 0) {
+            QueryPerformanceCounter(&shown);
+            elapsed = 1000.0 * static_cast<double>(shown.QuadPart - start.QuadPart) /
+                      static_cast<double>(frequency.QuadPart);
+        }
+        Press(search.found, GetDlgItem(search.found, IDCANCEL) ? IDCANCEL : IDOK);
+        while (IsWindow(search.found) && WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
+            ;
+    }
+    TerminateProcess(process.hProcess, 0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return elapsed;
+}
+
 bool ReadWholeFile(const std::string &path, std::string *contents)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,

@@ -42,6 +42,10 @@ struct RunResult {
 
 RunResult RunInstaller(const RunOptions &options);
 
+// Milliseconds from starting the program to its first visible message box,
+// which is then cancelled and every later box answered; -1 when none came.
+double MillisecondsToFirstBox(const std::string &program, const std::string &folder);
+
 // What the machine holds.
 bool ReadWholeFile(const std::string &path, std::string *contents);
 bool WriteWholeFile(const std::string &path, const std::string &contents);

@@ -3,6 +3,7 @@
 //   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
 //   e2e_driver run --installer EXE --package DIR [--relay FILE] [--windows VER]
 //                  [--answers ok,yes] [--interactive] [--screenshots DIR]
+//   e2e_driver firstbox --installer EXE --minimal EXE --package DIR [--runs N]
 //   e2e_driver list
 #include <windows.h>
 
@@ -26,7 +27,8 @@ const char Refusal[] = "This driver requires Windows NT 4.0 or 2000";
 const char DoFilesError[] = "Error 01: (DoFiles)";
 
 struct DriverOptions {
-    std::string installer, package, relay, windows = "winxp", answers, screenshots;
+    std::string installer, package, relay, windows = "winxp", answers, screenshots, minimal;
+    int runs = 10;
     bool interactive = false;
 };
 DriverOptions options;
@@ -538,6 +540,34 @@ int Report()
     return result.finished ? 0 : 1;
 }
 
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1 : values[values.size() / 2];
+}
+
+// Start-up time to the first box, the installer and the minimal program
+// taking turns so that both see the same machine.
+int FirstBoxTimes()
+{
+    std::string folder = MakeWorkingFolder("bench");
+    std::vector<double> installer, minimal;
+    for (int i = 0; i < options.runs; ++i) {
+        installer.push_back(MillisecondsToFirstBox(options.installer, folder));
+        minimal.push_back(MillisecondsToFirstBox(options.minimal, folder));
+    }
+    if (std::count(installer.begin(), installer.end(), -1.0) ||
+        std::count(minimal.begin(), minimal.end(), -1.0)) {
+        printf("a program showed no box\n");
+        return 1;
+    }
+    double a = Median(installer), b = Median(minimal);
+    printf("first box, median of %d runs: ScrivoxSetup.exe %.1f ms, minimal program %.1f ms, "
+           "ratio %.2f\n",
+           options.runs, a, b, a / b);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -549,28 +579,31 @@ int main(int argc, char **argv)
         scenario = argv[2];
         first = 3;
     }
+    std::string runs = "10";
+    const struct {
+        const char *flag;
+        std::string *value;
+    } valued[] = {{"--installer", &options.installer}, {"--package", &options.package},
+                  {"--relay", &options.relay},         {"--windows", &options.windows},
+                  {"--answers", &options.answers},     {"--screenshots", &options.screenshots},
+                  {"--minimal", &options.minimal},     {"--runs", &runs}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
-        std::string value = i + 1 < argc ? argv[i + 1] : "";
-        if (arg == "--installer")
-            options.installer = value, ++i;
-        else if (arg == "--package")
-            options.package = value, ++i;
-        else if (arg == "--relay")
-            options.relay = value, ++i;
-        else if (arg == "--windows")
-            options.windows = value, ++i;
-        else if (arg == "--answers")
-            options.answers = value, ++i;
-        else if (arg == "--screenshots")
-            options.screenshots = value, ++i;
-        else if (arg == "--interactive")
+        bool known = arg == "--interactive";
+        if (known)
             options.interactive = true;
-        else {
-            fprintf(stderr, "unknown argument %s\n", arg.c_str());
+        for (const auto &option : valued) {
+            if (arg == option.flag && i + 1 < argc) {
+                *option.value = argv[++i];
+                known = true;
+            }
+        }
+        if (!known) {
+            fprintf(stderr, "unknown or incomplete argument %s\n", arg.c_str());
             return 2;
         }
     }
+    options.runs = atoi(runs.c_str());
     setvbuf(stdout, NULL, _IONBF, 0);
     if (command == "list") {
         for (const Scenario &s : Scenarios())
@@ -579,6 +612,8 @@ int main(int argc, char **argv)
     }
     if (command == "run")
         return Report();
+    if (command == "firstbox")
+        return FirstBoxTimes();
     if (command == "scenario") {
         for (const Scenario &s : Scenarios()) {
             if (scenario != s.name)
