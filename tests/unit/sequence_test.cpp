@@ -2,6 +2,8 @@
 // completion message and the order of the steps.
 #include "fixture.h"
 
+#include <string.h>
+
 namespace {
 
 class SequenceTest : public InstallerTest {};
@@ -69,6 +71,36 @@ TEST_F(SequenceTest, TheStepsRunInOrder)
         auto found = std::find(called.begin() + at, called.end(), step);
         ASSERT_NE(found, called.end()) << step << " not called after the previous step";
         at = found - called.begin();
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SequenceTest, AFirstInstallationOnNt4AndNt5ShowsEveryBoxAndLogsEveryStep)
+{
+    const struct {
+        const char *system;
+        DWORD major;
+    } systems[] = {{"Windows NT 4.0", 4}, {"Windows 2000", 5}};
+    for (const auto &system : systems) {
+        standin::Reset();
+        memset(DriverDirectory, 0, sizeof DriverDirectory);
+        SetVersion(VER_PLATFORM_WIN32_NT, system.major, 0);
+        Answer({IDOK, IDYES});
+        EXPECT_EQ(RunInstaller(), 1) << system.system;
+        EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType},
+                              {DefaultQuestionText, DefaultQuestionType},
+                              {CompletionText, MB_ICONINFORMATION}}))
+            << system.system;
+        std::vector<std::string> expected = {"", " BEGIN"};
+        for (const std::string &entry :
+             CopiedEntries({"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"}))
+            expected.push_back(entry);
+        expected.push_back("Result = 0");
+        EXPECT_EQ(LogMessages(), expected) << system.system;
+        EXPECT_EQ(standin::M().defaultPrinter, DriverName) << system.system;
     }
 }
 
