@@ -222,11 +222,6 @@ DWORD WINAPI GetLastError(void)
     return lastError;
 }
 
-void WINAPI SetLastError(DWORD error)
-{
-    lastError = error;
-}
-
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version)
 {
     if (Record("GetVersionExA", {Number(version->dwOSVersionInfoSize)}))

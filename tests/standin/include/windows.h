@@ -159,7 +159,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 
 // KERNEL32
 DWORD WINAPI GetLastError(void);
-void WINAPI SetLastError(DWORD error);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
