@@ -8,7 +8,7 @@ target_include_directories(standin PUBLIC tests/standin/include tests/standin)
 target_compile_options(standin PRIVATE ${WARNINGS})
 
 add_library(installer STATIC ${INSTALLER_SOURCES})
-target_include_directories(installer PUBLIC include)
+target_include_directories(installer PUBLIC include src/text)
 target_link_libraries(installer PUBLIC standin)
 target_compile_options(installer PRIVATE ${WARNINGS} -fno-exceptions -fno-rtti)
 
