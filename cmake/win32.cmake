@@ -2,7 +2,7 @@
 enable_language(RC)
 configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
 add_executable(ScrivoxSetup WIN32 ${INSTALLER_SOURCES} ${CMAKE_BINARY_DIR}/version.rc)
-target_include_directories(ScrivoxSetup PRIVATE include)
+target_include_directories(ScrivoxSetup PRIVATE include src/text)
 # Only the NT 4.0 API is visible to the installer's sources.
 target_compile_definitions(ScrivoxSetup PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400)
 target_compile_options(ScrivoxSetup PRIVATE ${WARNINGS}
@@ -11,6 +11,8 @@ target_link_options(ScrivoxSetup PRIVATE -s -static-libgcc -static-libstdc++
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 target_link_libraries(ScrivoxSetup PRIVATE winspool advapi32 user32 kernel32)
+# The header's time stamp comes from SOURCE_DATE_EPOCH, read when linking.
+set_target_properties(ScrivoxSetup PROPERTIES RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/link-stamp.sh)
 
 # The start-up benchmark's yardstick, built like the installer.
 add_executable(bench_minimal WIN32 bench/minimal.cpp)
@@ -36,6 +38,12 @@ set_tests_properties(release_imports PROPERTIES LABELS release)
 add_test(NAME release_size
     COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_size.sh $<TARGET_FILE:ScrivoxSetup> 24576)
 set_tests_properties(release_size PROPERTIES LABELS release)
+# A second build of the same sources in another folder gives the same bytes,
+# and the time stamp follows SOURCE_DATE_EPOCH.
+add_test(NAME release_reproducible
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_reproducible.sh $<TARGET_FILE:ScrivoxSetup>
+            ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/reproduce ${CMAKE_TOOLCHAIN_FILE} ${CMAKE_BUILD_TYPE})
+set_tests_properties(release_reproducible PROPERTIES LABELS release TIMEOUT 900)
 
 # End-to-end scenarios: the real ScrivoxSetup.exe under Wine.
 set(E2E_STATE ${CMAKE_BINARY_DIR}/e2e)
