@@ -31,12 +31,15 @@ configure_prefix() {
     wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d user32.MessageBoxA /f >/dev/null
 }
 
+# -noreset: by default Xvfb resets when its last client leaves, and a client
+# that connects meanwhile is refused; on a slow (emulated) machine a
+# scenario's first Wine process then found no display.
 start_x() {
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
     done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     echo ":$n" >"$state/display"
     for _ in $(seq 100); do
