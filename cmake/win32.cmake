@@ -65,5 +65,5 @@ set_tests_properties(e2e_scenario_list PROPERTIES FIXTURES_REQUIRED e2e LABELS e
 foreach(scenario IN LISTS E2E_SCENARIOS)
     add_test(NAME e2e_${scenario}
         COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh scenario ${E2E_STATE} ${CMAKE_BINARY_DIR} ${scenario})
-    set_tests_properties(e2e_${scenario} PROPERTIES FIXTURES_REQUIRED e2e LABELS e2e TIMEOUT 120)
+    set_tests_properties(e2e_${scenario} PROPERTIES FIXTURES_REQUIRED e2e LABELS e2e TIMEOUT 300)
 endforeach()
