@@ -4,14 +4,24 @@
 # Reports the stripped size of ScrivoxSetup.exe, the number of functions it
 # imports, and, under Wine side by side in one run, the time from process
 # start to the first message box for ScrivoxSetup.exe and for a program that
-# only shows a message box, with their ratio.
+# only shows a message box, with their ratio. Where this host cannot execute
+# 32-bit programs it runs in the emulated machine (scripts/emulated), whose
+# times are those of pure emulation: compare the ratio, not the milliseconds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-20}
 build="$root/build/win32"
 state="$root/build/bench"
+wine_path=$("$root/scripts/wine-path")
 [ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -S "$root" >/dev/null
 cmake --build "$build" --target ScrivoxSetup bench_minimal e2e_driver >/dev/null
+if [ "$wine_path" = emulated ] && [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ]; then
+    echo "This host cannot execute 32-bit programs: the benchmark runs in an emulated machine."
+    cd "$root"
+    exec scripts/emulated --timeout 1800 -- bench/run.sh "$runs"
+fi
+# In the emulated machine the prefix lives in its memory.
+[ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ] || state=/tmp/scrivox-bench
 
 exe="$build/ScrivoxSetup.exe"
 size=$(stat -c %s "$exe")
