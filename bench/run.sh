@@ -16,7 +16,7 @@ wine_path=$("$root/scripts/wine-path")
 [ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -S "$root" >/dev/null
 cmake --build "$build" --target ScrivoxSetup bench_minimal e2e_driver >/dev/null
 if [ "$wine_path" = emulated ] && [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ]; then
-    echo "This host cannot execute 32-bit programs: the benchmark runs in an emulated machine."
+    echo "The benchmark runs in an emulated machine ($("$root/scripts/wine-path" --why))."
     cd "$root"
     exec scripts/emulated --timeout 1800 -- bench/run.sh "$runs"
 fi
