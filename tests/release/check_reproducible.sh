@@ -9,7 +9,6 @@ source=${2:?source folder}
 second=${3:?folder for the second build}
 toolchain=${4:?toolchain file}
 build_type=${5:?build type}
-objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 
 rm -rf "$second"
 cmake -S "$source" -B "$second" --toolchain "$toolchain" -DCMAKE_BUILD_TYPE="$build_type" >"$second.log" 2>&1 ||
