@@ -26,7 +26,7 @@ fi
 exe="$build/ScrivoxSetup.exe"
 size=$(stat -c %s "$exe")
 imports=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { inside = 1; next } inside && /^\t[0-9a-f]+\t/ { n++ } END { print n }')
-echo "ScrivoxSetup.exe: $size bytes stripped ($(( (size + 1023) / 1024 )) KiB of a 24 KiB budget), $imports imported functions"
+echo "ScrivoxSetup.exe: $size bytes stripped ($(( (size + 1023) / 1024 )) KiB of a 12 KiB budget), $imports imported functions"
 
 "$root/tests/e2e/wine.sh" base "$state"
 "$root/tests/e2e/wine.sh" copy "$state" "$state/prefix"

@@ -39,6 +39,12 @@ enum { DRIVER_DIRECTORY_SIZE = 256, MESSAGE_BUFFER_SIZE = 1024 };
 extern char DriverDirectory[DRIVER_DIRECTORY_SIZE]; // the spooler's driver directory
 extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message boxes
 
+// The print spooler, loaded from the system directory on first use and never
+// unloaded, and its entries as they are bound (src/platform/spooler.cpp).
+enum { SPOOLER_ENTRY_COUNT = 7, SYSTEM_PATH_SIZE = 260 };
+extern HMODULE SpoolerModule;
+extern FARPROC SpoolerEntries[SPOOLER_ENTRY_COUNT];
+
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);
 

@@ -1,13 +1,13 @@
 // Offers to make the installed printer the user's default, and makes a named
 // printer the default: through win.ini's device entry on NT 4.0, through the
-// spooler's SetDefaultPrinterA on NT 5 and later.
+// spooler's SetDefaultPrinterA on NT 5 and later. NT 4.0's spooler has no
+// SetDefaultPrinterA; like every spooler entry it is bound on its first call
+// (src/platform/spooler.cpp), so it is never asked for there.
 #include "scrivox.h"
 
 #include <winspool.h>
 
 #include "text.h"
-
-typedef BOOL(WINAPI *SetDefaultPrinterProc)(LPCSTR name);
 
 // Writes "name,driver,port" as the "device" entry of win.ini's [windows]
 // section. What it acquires is handed back to the caller, which releases it.
@@ -49,23 +49,6 @@ static int WriteDeviceEntry(LPSTR name, HANDLE *printer, PRINTER_INFO_2A **info,
     return WriteProfileStringA("windows", "device", *device) != 0;
 }
 
-// SetDefaultPrinterA is taken from the spooler module the installer already
-// has loaded: NT 4.0's WINSPOOL.DRV lacks it, so a static import would keep
-// the program from loading there, and a library search could pick up a file
-// of that name from the current folder.
-static int CallSetDefaultPrinter(LPCSTR name)
-{
-    HMODULE spooler = GetModuleHandleA("winspool.drv");
-    if (spooler == NULL)
-        return 0;
-    FARPROC entry = GetProcAddress(spooler, "SetDefaultPrinterA");
-    if (entry == NULL)
-        return 0;
-    SetDefaultPrinterProc setDefault =
-        reinterpret_cast<SetDefaultPrinterProc>(reinterpret_cast<void (*)(void)>(entry));
-    return setDefault(name) != 0;
-}
-
 int MakeDefaultPrinter(LPSTR name)
 {
     OSVERSIONINFOA version = {};
@@ -83,7 +66,7 @@ int MakeDefaultPrinter(LPSTR name)
     if (version.dwMajorVersion < 5)
         made = WriteDeviceEntry(name, &printer, &info, &device);
     else
-        made = CallSetDefaultPrinter(name);
+        made = SetDefaultPrinterA(name) != 0;
 
     if (made) {
         // Running programs re-read the default printer on this notice.

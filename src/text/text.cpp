@@ -1,5 +1,5 @@
-// Bounded copy, append and format over fixed-size char buffers.
-#include <stdio.h>
+// Bounded copy, append and format over fixed-size char buffers, with no C
+// runtime behind them: the installer links none.
 #include <windows.h>
 
 #include "text.h"
@@ -38,16 +38,94 @@ int AppendText(char *destination, unsigned size, const char *source)
     return CopyText(destination + used, size - used, source);
 }
 
+// The formatter writes one piece at a time at *used, and stops at the first
+// piece that does not fit, keeping the last byte for the NUL.
+static int PutChar(char *destination, unsigned size, unsigned *used, char c)
+{
+    if (*used + 1 >= size)
+        return 0;
+    destination[(*used)++] = c;
+    return 1;
+}
+
+static int PutText(char *destination, unsigned size, unsigned *used, const char *text)
+{
+    for (; *text != '\0'; ++text) {
+        if (!PutChar(destination, size, used, *text))
+            return 0;
+    }
+    return 1;
+}
+
+// A decimal number, padded on the left to width with blanks or zeros (zeros
+// come after the sign, as in printf).
+static int PutNumber(char *destination, unsigned size, unsigned *used, int value, unsigned width,
+                     char pad)
+{
+    // The magnitude as unsigned, so that the most negative int has one too.
+    unsigned magnitude =
+        value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    char digits[10];
+    unsigned count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+
+    unsigned length = count + (value < 0 ? 1 : 0);
+    int fits = 1;
+    if (value < 0 && pad == '0')
+        fits = PutChar(destination, size, used, '-');
+    for (; fits && width > length; --width)
+        fits = PutChar(destination, size, used, pad);
+    if (fits && value < 0 && pad != '0')
+        fits = PutChar(destination, size, used, '-');
+    while (fits && count > 0)
+        fits = PutChar(destination, size, used, digits[--count]);
+    return fits;
+}
+
+// The conversions the installer uses: %s, %d with an optional width and zero
+// flag (%02d), and %%. Anything else after a % is written as it stands.
 int FormatTextV(char *destination, unsigned size, const char *format, va_list arguments)
 {
     if (size == 0)
         return 0;
-    // msvcrt's _vsnprintf writes at most count characters and returns -1 when
-    // the text did not fit; it adds no NUL when the text fills count exactly.
-    // Passing size - 1 keeps the last byte for the NUL we always write.
-    int written = _vsnprintf(destination, size - 1, format, arguments);
-    destination[size - 1] = '\0';
-    return written >= 0 && (unsigned)written <= size - 1;
+    unsigned used = 0;
+    int fits = 1;
+    const char *at = format;
+    while (fits && *at != '\0') {
+        if (*at != '%') {
+            fits = PutChar(destination, size, &used, *at++);
+            continue;
+        }
+        const char *conversion = at++;
+        char pad = ' ';
+        if (*at == '0') {
+            pad = '0';
+            ++at;
+        }
+        unsigned width = 0;
+        while (*at >= '0' && *at <= '9' && width < size)
+            width = width * 10 + static_cast<unsigned>(*at++ - '0');
+        if (*at == 'd') {
+            fits = PutNumber(destination, size, &used, va_arg(arguments, int), width, pad);
+            ++at;
+        } else if (*at == 's') {
+            const char *text = va_arg(arguments, const char *);
+            fits = PutText(destination, size, &used, text != NULL ? text : "(null)");
+            ++at;
+        } else if (*at == '%' && at == conversion + 1) {
+            fits = PutChar(destination, size, &used, '%');
+            ++at;
+        } else {
+            // Not a conversion: the % is written and the rest follows as text.
+            fits = PutChar(destination, size, &used, '%');
+            at = conversion + 1;
+        }
+    }
+    destination[used] = '\0';
+    return fits;
 }
 
 int FormatText(char *destination, unsigned size, const char *format, ...)

@@ -277,6 +277,25 @@ RunResult RunInstaller(const RunOptions &options)
     return result;
 }
 
+DWORD RunAndWait(const std::string &commandLine, const std::string &folder)
+{
+    std::string writable = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
+                        &process))
+        return 0xFFFFFFFF;
+    DWORD status = 0xFFFFFFFF;
+    if (WaitForSingleObject(process.hProcess, RunTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &status);
+    else
+        TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+}
+
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder)
 {
     LARGE_INTEGER frequency, start, shown;

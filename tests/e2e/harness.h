@@ -42,6 +42,10 @@ struct RunResult {
 
 RunResult RunInstaller(const RunOptions &options);
 
+// Starts a command line in a folder and waits for it (60 s at most); its exit
+// status, or 0xFFFFFFFF when it could not be started or did not end.
+DWORD RunAndWait(const std::string &commandLine, const std::string &folder);
+
 // Milliseconds from starting the program to its first visible message box,
 // which is then cancelled and every later box answered; -1 when none came.
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder);

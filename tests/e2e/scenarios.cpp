@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "harness.h"
+#include "planted_spooler.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ const char DoFilesError[] = "Error 01: (DoFiles)";
 
 struct DriverOptions {
     std::string installer, package, relay, windows = "winxp", answers, screenshots, minimal;
+    std::string planted, driver; // the planted WINSPOOL.DRV, and this program's own path
     int runs = 10;
     bool interactive = false;
 };
@@ -255,12 +257,14 @@ const std::vector<Box> CompleteBoxes = {{InstallQuestion, 0x21, "OK,Cancel"},
                                         {DefaultQuestion, 0x2024, "Yes,No"},
                                         {Completion, 0x40, "OK"}};
 
-void FirstInstallation(Checker &check, const std::string &name, const std::string &windows,
-                       bool yes)
+// A whole first installation, answered "ok" and then yes or no, and all it
+// leaves behind: boxes, exit status, files, spooler, settings, log and default.
+void ExpectFirstInstallation(Checker &check, RunOptions run, bool yes)
 {
+    std::string windows = run.windowsVersion;
+    run.answers = {"ok", yes ? "yes" : "no"};
     std::string before = DefaultPrinter();
-    RunResult result =
-        RunInstaller(MakeRun(MakeWorkingFolder(name), windows, {"ok", yes ? "yes" : "no"}));
+    RunResult result = RunInstaller(run);
     ExpectRun(check, result, 1, CompleteBoxes);
     ExpectFiles(check, 4);
     ExpectRegistered(check);
@@ -274,6 +278,61 @@ void FirstInstallation(Checker &check, const std::string &name, const std::strin
     } else {
         check.Equal(DefaultPrinter(), before, "default printer unchanged");
     }
+}
+
+void FirstInstallation(Checker &check, const std::string &name, const std::string &windows,
+                       bool yes)
+{
+    ExpectFirstInstallation(check, MakeRun(MakeWorkingFolder(name), windows, {}), yes);
+}
+
+void SetSpoolerOverride(const char *program, const char *value)
+{
+    HKEY key;
+    std::string path = std::string("Software\\Wine\\AppDefaults\\") + program + "\\DllOverrides";
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                        NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "winspool.drv", 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
+                   static_cast<DWORD>(strlen(value) + 1));
+    RegCloseKey(key);
+}
+
+bool Exists(const char *path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The installer copied into the package folder beside a planted WINSPOOL.DRV,
+// and Wine told to prefer a native winspool.drv for ScrivoxSetup.exe, as
+// Windows would for a DLL that is not a Known DLL. The planted code must
+// never run, and the installation must be the usual one.
+void PlantedSpooler(Checker &check, const std::string &name, const std::string &windows)
+{
+    std::string folder = MakeWorkingFolder(name);
+    SetSpoolerOverride("ScrivoxSetup.exe", "native,builtin");
+
+    // First make sure the plant works in this prefix: a program that imports
+    // the spooler, started under the installer's name beside the plant, is
+    // taken over by it. Otherwise the real run below would prove nothing.
+    std::string control = folder + "\\control";
+    CreateDirectoryA(control.c_str(), NULL);
+    CopyFileA(options.planted.c_str(), (control + "\\WINSPOOL.DRV").c_str(), FALSE);
+    CopyFileA(options.driver.c_str(), (control + "\\ScrivoxSetup.exe").c_str(), FALSE);
+    DWORD controlStatus = RunAndWait(control + "\\ScrivoxSetup.exe list", control);
+    check.Equal(controlStatus, PlantedSpoolerExitCode,
+                "exit status of a spooler-importing program beside the plant (the plant works)");
+    check.Expect(Exists(PlantedSpoolerTrace), "the plant left its trace for that program");
+    DeleteFileA(PlantedSpoolerTrace);
+
+    std::string installer = folder + "\\ScrivoxSetup.exe";
+    check.Expect(CopyFileA(options.installer.c_str(), installer.c_str(), FALSE) &&
+                     CopyFileA(options.planted.c_str(), (folder + "\\WINSPOOL.DRV").c_str(), FALSE),
+                 "the installer and the plant are in the package folder");
+    RunOptions run = MakeRun(folder, windows, {});
+    run.installer = installer;
+    ExpectFirstInstallation(check, run, true);
+    check.Expect(!Exists(PlantedSpoolerTrace), "the planted WINSPOOL.DRV never ran");
 }
 
 void Refused(Checker &check, const std::string &name, const std::string &windows)
@@ -323,6 +382,11 @@ std::vector<Scenario> Scenarios()
     for (const char *windows : refused) {
         std::string name = std::string("refused-") + windows;
         list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, name, windows); }});
+    }
+    for (const char *windows : {"winxp", "nt40"}) {
+        std::string name = std::string("planted-spooler-") + windows;
+        list.push_back(
+            {strdup(name.c_str()), [=](Checker &c) { PlantedSpooler(c, name, windows); }});
     }
     list.push_back({"cancel", [](Checker &c) {
                         RunResult result =
@@ -583,7 +647,8 @@ int main(int argc, char **argv)
     } valued[] = {{"--installer", &options.installer}, {"--package", &options.package},
                   {"--relay", &options.relay},         {"--windows", &options.windows},
                   {"--answers", &options.answers},     {"--screenshots", &options.screenshots},
-                  {"--minimal", &options.minimal},     {"--runs", &runs}};
+                  {"--minimal", &options.minimal},     {"--runs", &runs},
+                  {"--planted", &options.planted}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         bool known = arg == "--interactive";
@@ -601,6 +666,9 @@ int main(int argc, char **argv)
         }
     }
     options.runs = atoi(runs.c_str());
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, self, sizeof self);
+    options.driver = self;
     setvbuf(stdout, NULL, _IONBF, 0);
     if (command == "list") {
         for (const Scenario &s : Scenarios())

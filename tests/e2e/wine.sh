@@ -109,6 +109,7 @@ scenario)
         --installer "$(winepath -w "$build/ScrivoxSetup.exe" 2>/dev/null)" \
         --package "$(winepath -w "$source_root/sample-package" 2>/dev/null)" \
         --relay "$(winepath -w "$run/relay.log" 2>/dev/null)" \
+        --planted "$(winepath -w "$build/planted/WINSPOOL.DRV" 2>/dev/null)" \
         2>"$run/relay.log" || status=$?
     wineserver -k || true
     [ "$status" -eq 0 ] && rm -rf "$run"

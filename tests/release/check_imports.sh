@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Fails unless the executable is a PE32 i386 GUI program with subsystem and
-# OS version 4.0 that imports only functions NT 4.0 exports (from the
-# allowlist) and contains no MMX or SSE instruction.
+# OS version 4.0 that imports only from KERNEL32, USER32 and ADVAPI32, and
+# only functions NT 4.0 exports (from the allowlist), contains no MMX or SSE
+# instruction, and, when its object files are given, that none of them holds
+# a static constructor (nothing would run it: the program has no C runtime).
+#   check_imports.sh EXE ALLOWLIST [OBJECT_FOLDER]
 set -uo pipefail
 exe=${1:?executable}
 allowlist=${2:?allowlist}
@@ -33,9 +36,12 @@ allowed=$(grep -v -e '^#' -e '^$' "$allowlist" | sort -u)
 while read -r import; do
     [ -z "$import" ] && continue
     dll=${import%%!*}
+    # Known DLLs only: Windows never looks for these beside the program. Any
+    # other DLL (the spooler, a C runtime) would be searched for in the
+    # installer's own folder first.
     case "$dll" in
-    ADVAPI32.dll | KERNEL32.dll | USER32.dll | WINSPOOL.DRV | msvcrt.dll) ;;
-    *) fail "imports from $dll, which is not among the DLLs NT 4.0 is known to have" ;;
+    ADVAPI32.dll | KERNEL32.dll | USER32.dll) ;;
+    *) fail "imports $import: only KERNEL32, USER32 and ADVAPI32, Known DLLs on every supported Windows, may be imported from" ;;
     esac
     grep -qxF "$import" <<<"$allowed" || fail "imports $import, which is not on the NT 4.0 allowlist"
 done <<<"$imports"
@@ -43,6 +49,16 @@ done <<<"$imports"
 if "$objdump" -d "$exe" | grep -qE '%(x|y)?mm[0-9]'; then
     fail "uses MMX or SSE registers:"
     "$objdump" -d "$exe" | grep -E '%(x|y)?mm[0-9]' | head -5
+fi
+
+if [ -n "${3:-}" ]; then
+    mapfile -t objects < <(find "$3" -name '*.obj')
+    [ ${#objects[@]} -gt 0 ] || fail "no object files in $3"
+    for object in "${objects[@]}"; do
+        if "$objdump" -h "$object" | grep -qE ' \.(ctors|init_array)'; then
+            fail "$(basename "$object") has a static constructor"
+        fi
+    done
 fi
 
 count=$(wc -l <<<"$imports")

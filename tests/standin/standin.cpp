@@ -215,6 +215,160 @@ void AddPrinter(const std::string &name, const std::string &driver, const std::s
 
 using namespace standin;
 
+// The spooler module's entries, reached only through GetProcAddress.
+namespace spooler {
+
+BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer,
+                                       DWORD size, LPDWORD needed)
+{
+    if (Record("GetPrinterDriverDirectoryA", {Text(server), Text(environment), Number(level),
+                                              Pointer(buffer), Number(size), Pointer(needed)}))
+        return FALSE;
+    DWORD length = static_cast<DWORD>(machine.driverDirectory.size() + 1);
+    if (needed)
+        *needed = length;
+    if (size < length) {
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    memcpy(buffer, machine.driverDirectory.c_str(), length);
+    return TRUE;
+}
+
+BOOL WINAPI AddPrinterDriverA(LPSTR server, DWORD level, LPBYTE info)
+{
+    if (Record("AddPrinterDriverA", {Text(server), Number(level)}))
+        return FALSE;
+    const DRIVER_INFO_3A *record = reinterpret_cast<const DRIVER_INFO_3A *>(info);
+    Driver driver;
+    driver.version = record->cVersion;
+    driver.name = Text(record->pName);
+    driver.environment = Text(record->pEnvironment);
+    driver.driverPath = Text(record->pDriverPath);
+    driver.dataFile = Text(record->pDataFile);
+    driver.configFile = Text(record->pConfigFile);
+    driver.helpFileNull = record->pHelpFile == NULL;
+    driver.helpFile = Text(record->pHelpFile);
+    driver.monitorNull = record->pMonitorName == NULL;
+    driver.defaultDataType = Text(record->pDefaultDataType);
+    for (const char *file = record->pDependentFiles; file && *file; file += strlen(file) + 1) {
+        driver.dependentFiles.push_back(file);
+        driver.dependentBytes.append(file, strlen(file) + 1);
+    }
+    if (record->pDependentFiles)
+        driver.dependentBytes.push_back('\0');
+    machine.drivers[driver.name] = driver;
+    return TRUE;
+}
+
+HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info)
+{
+    const PRINTER_INFO_2A *record = reinterpret_cast<const PRINTER_INFO_2A *>(info);
+    if (Record("AddPrinterA", {Text(server), Number(level), Text(record->pPrinterName)}))
+        return NULL;
+    if (machine.printers.count(Text(record->pPrinterName))) {
+        lastError = ERROR_PRINTER_ALREADY_EXISTS;
+        return NULL;
+    }
+    if (machine.drivers.count(Text(record->pDriverName)) == 0) {
+        lastError = ERROR_UNKNOWN_PRINTER_DRIVER;
+        return NULL;
+    }
+    Printer printer;
+    printer.name = Text(record->pPrinterName);
+    printer.port = Text(record->pPortName);
+    printer.driver = Text(record->pDriverName);
+    printer.printProcessor = Text(record->pPrintProcessor);
+    printer.datatype = Text(record->pDatatype);
+    printer.added = *record; // pointers kept only to be compared with null
+    machine.printers[printer.name] = printer;
+    HANDLE handle = NewHandle();
+    machine.openPrinters[handle] = printer.name;
+    return handle;
+}
+
+BOOL WINAPI OpenPrinterA(LPSTR name, HANDLE *printer, LPPRINTER_DEFAULTSA defaults)
+{
+    if (Record("OpenPrinterA", {Text(name), Pointer(defaults)}))
+        return FALSE;
+    if (name == NULL || machine.printers.count(name) == 0) {
+        lastError = ERROR_INVALID_PRINTER_NAME;
+        return FALSE;
+    }
+    if (machine.openPrinterYieldsNull) {
+        *printer = NULL;
+        return TRUE;
+    }
+    *printer = NewHandle();
+    machine.openPrinters[*printer] = machine.printers[name].name;
+    return TRUE;
+}
+
+BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
+{
+    if (Record("GetPrinterA", {Number(level), Pointer(buffer), Number(size)})) {
+        *needed = 0;
+        return FALSE;
+    }
+    auto open = machine.openPrinters.find(printer);
+    if (open == machine.openPrinters.end() || level != 2) {
+        lastError =
+            open == machine.openPrinters.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    const Printer &p = machine.printers[open->second];
+    // The record, then its strings, as the spooler lays them out.
+    std::vector<const std::string *> strings = {&p.name, &p.port, &p.driver, &p.printProcessor,
+                                                &p.datatype};
+    DWORD total = sizeof(PRINTER_INFO_2A);
+    for (const std::string *s : strings)
+        total += static_cast<DWORD>(s->size() + 1);
+    *needed = total;
+    if (buffer == NULL || size < total) {
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    PRINTER_INFO_2A *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer);
+    memset(info, 0, sizeof *info);
+    char *at = reinterpret_cast<char *>(buffer) + sizeof(PRINTER_INFO_2A);
+    LPSTR *fields[] = {&info->pPrinterName, &info->pPortName, &info->pDriverName,
+                       &info->pPrintProcessor, &info->pDatatype};
+    for (size_t i = 0; i < strings.size(); ++i) {
+        memcpy(at, strings[i]->c_str(), strings[i]->size() + 1);
+        *fields[i] = at;
+        at += strings[i]->size() + 1;
+    }
+    if (p.nullDriverName)
+        info->pDriverName = NULL;
+    if (p.nullPortName)
+        info->pPortName = NULL;
+    return TRUE;
+}
+
+BOOL WINAPI ClosePrinter(HANDLE printer)
+{
+    Record("ClosePrinter", {});
+    if (machine.openPrinters.erase(printer) == 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetDefaultPrinterA(LPCSTR name)
+{
+    if (Record("SetDefaultPrinterA", {Text(name)}))
+        return FALSE;
+    if (name == NULL || machine.printers.count(name) == 0) {
+        lastError = ERROR_INVALID_PRINTER_NAME;
+        return FALSE;
+    }
+    machine.defaultPrinter = name;
+    return TRUE;
+}
+
+} // namespace spooler
+
 extern "C" {
 
 DWORD WINAPI GetLastError(void)
@@ -444,26 +598,24 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL block)
     return NULL;
 }
 
-static BOOL WINAPI SetDefaultPrinterEntry(LPCSTR name)
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
 {
-    if (Record("SetDefaultPrinterA", {Text(name)}))
-        return FALSE;
-    if (name == NULL || machine.printers.count(name) == 0) {
-        lastError = ERROR_INVALID_PRINTER_NAME;
-        return FALSE;
-    }
-    machine.defaultPrinter = name;
-    return TRUE;
+    if (Record("GetSystemDirectoryA", {Number(size)}))
+        return 0;
+    return Answer(machine.systemDirectory, buffer, size);
 }
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR name)
+HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags)
 {
-    if (Record("GetModuleHandleA", {Text(name)}))
+    if (Record("LoadLibraryExA", {Text(path), Pointer(file), Number(flags)}))
         return NULL;
-    if (name && strcasecmp(name, "winspool.drv") == 0)
-        return spoolerModule;
-    lastError = ERROR_MOD_NOT_FOUND;
-    return NULL;
+    // Only the system's own spooler is there: any other name or folder finds nothing.
+    if (path == NULL || !machine.spoolerInstalled ||
+        strcasecmp(path, (machine.systemDirectory + "\\winspool.drv").c_str()) != 0) {
+        lastError = ERROR_MOD_NOT_FOUND;
+        return NULL;
+    }
+    return spoolerModule;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
@@ -473,12 +625,24 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
                {Pointer(module),
                 ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
         return NULL;
-    bool setDefault = ordinal ? reinterpret_cast<uintptr_t>(name) == 202
-                              : strcmp(name, "SetDefaultPrinterA") == 0;
-    if (module == spoolerModule && setDefault && machine.exportsSetDefaultPrinter)
-        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(SetDefaultPrinterEntry));
-    lastError = ERROR_PROC_NOT_FOUND;
-    return NULL;
+    typedef void (*Entry)(void);
+    static const std::map<std::string, Entry> entries = {
+        {"GetPrinterDriverDirectoryA",
+         reinterpret_cast<Entry>(spooler::GetPrinterDriverDirectoryA)},
+        {"AddPrinterDriverA", reinterpret_cast<Entry>(spooler::AddPrinterDriverA)},
+        {"AddPrinterA", reinterpret_cast<Entry>(spooler::AddPrinterA)},
+        {"OpenPrinterA", reinterpret_cast<Entry>(spooler::OpenPrinterA)},
+        {"GetPrinterA", reinterpret_cast<Entry>(spooler::GetPrinterA)},
+        {"ClosePrinter", reinterpret_cast<Entry>(spooler::ClosePrinter)},
+        {"SetDefaultPrinterA", reinterpret_cast<Entry>(spooler::SetDefaultPrinterA)},
+    };
+    auto found = ordinal ? entries.end() : entries.find(name);
+    if (module != spoolerModule || found == entries.end() ||
+        machine.missingSpoolerEntries.count(name)) {
+        lastError = ERROR_PROC_NOT_FOUND;
+        return NULL;
+    }
+    return reinterpret_cast<FARPROC>(found->second);
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
@@ -540,162 +704,6 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
         return ERROR_INVALID_HANDLE;
     machine.registry[found->second][name] = {type, bytes};
     return ERROR_SUCCESS;
-}
-
-BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer,
-                                       DWORD size, LPDWORD needed)
-{
-    if (Record("GetPrinterDriverDirectoryA", {Text(server), Text(environment), Number(level),
-                                              Pointer(buffer), Number(size), Pointer(needed)}))
-        return FALSE;
-    DWORD length = static_cast<DWORD>(machine.driverDirectory.size() + 1);
-    if (needed)
-        *needed = length;
-    if (size < length) {
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return FALSE;
-    }
-    memcpy(buffer, machine.driverDirectory.c_str(), length);
-    return TRUE;
-}
-
-BOOL WINAPI AddPrinterDriverA(LPSTR server, DWORD level, LPBYTE info)
-{
-    if (Record("AddPrinterDriverA", {Text(server), Number(level)}))
-        return FALSE;
-    const DRIVER_INFO_3A *record = reinterpret_cast<const DRIVER_INFO_3A *>(info);
-    Driver driver;
-    driver.version = record->cVersion;
-    driver.name = Text(record->pName);
-    driver.environment = Text(record->pEnvironment);
-    driver.driverPath = Text(record->pDriverPath);
-    driver.dataFile = Text(record->pDataFile);
-    driver.configFile = Text(record->pConfigFile);
-    driver.helpFileNull = record->pHelpFile == NULL;
-    driver.helpFile = Text(record->pHelpFile);
-    driver.monitorNull = record->pMonitorName == NULL;
-    driver.defaultDataType = Text(record->pDefaultDataType);
-    for (const char *file = record->pDependentFiles; file && *file; file += strlen(file) + 1) {
-        driver.dependentFiles.push_back(file);
-        driver.dependentBytes.append(file, strlen(file) + 1);
-    }
-    if (record->pDependentFiles)
-        driver.dependentBytes.push_back('\0');
-    machine.drivers[driver.name] = driver;
-    return TRUE;
-}
-
-HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info)
-{
-    const PRINTER_INFO_2A *record = reinterpret_cast<const PRINTER_INFO_2A *>(info);
-    if (Record("AddPrinterA", {Text(server), Number(level), Text(record->pPrinterName)}))
-        return NULL;
-    if (machine.printers.count(Text(record->pPrinterName))) {
-        lastError = ERROR_PRINTER_ALREADY_EXISTS;
-        return NULL;
-    }
-    if (machine.drivers.count(Text(record->pDriverName)) == 0) {
-        lastError = ERROR_UNKNOWN_PRINTER_DRIVER;
-        return NULL;
-    }
-    Printer printer;
-    printer.name = Text(record->pPrinterName);
-    printer.port = Text(record->pPortName);
-    printer.driver = Text(record->pDriverName);
-    printer.printProcessor = Text(record->pPrintProcessor);
-    printer.datatype = Text(record->pDatatype);
-    printer.added = *record; // pointers kept only to be compared with null
-    machine.printers[printer.name] = printer;
-    HANDLE handle = NewHandle();
-    machine.openPrinters[handle] = printer.name;
-    return handle;
-}
-
-BOOL WINAPI OpenPrinterA(LPSTR name, HANDLE *printer, LPPRINTER_DEFAULTSA defaults)
-{
-    if (Record("OpenPrinterA", {Text(name), Pointer(defaults)}))
-        return FALSE;
-    if (name == NULL || machine.printers.count(name) == 0) {
-        lastError = ERROR_INVALID_PRINTER_NAME;
-        return FALSE;
-    }
-    if (machine.openPrinterYieldsNull) {
-        *printer = NULL;
-        return TRUE;
-    }
-    *printer = NewHandle();
-    machine.openPrinters[*printer] = machine.printers[name].name;
-    return TRUE;
-}
-
-BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
-{
-    if (Record("GetPrinterA", {Number(level), Pointer(buffer), Number(size)})) {
-        *needed = 0;
-        return FALSE;
-    }
-    auto open = machine.openPrinters.find(printer);
-    if (open == machine.openPrinters.end() || level != 2) {
-        lastError =
-            open == machine.openPrinters.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
-    const Printer &p = machine.printers[open->second];
-    // The record, then its strings, as the spooler lays them out.
-    std::vector<const std::string *> strings = {&p.name, &p.port, &p.driver, &p.printProcessor,
-                                                &p.datatype};
-    DWORD total = sizeof(PRINTER_INFO_2A);
-    for (const std::string *s : strings)
-        total += static_cast<DWORD>(s->size() + 1);
-    *needed = total;
-    if (buffer == NULL || size < total) {
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return FALSE;
-    }
-    PRINTER_INFO_2A *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer);
-    memset(info, 0, sizeof *info);
-    char *at = reinterpret_cast<char *>(buffer) + sizeof(PRINTER_INFO_2A);
-    LPSTR *fields[] = {&info->pPrinterName, &info->pPortName, &info->pDriverName,
-                       &info->pPrintProcessor, &info->pDatatype};
-    for (size_t i = 0; i < strings.size(); ++i) {
-        memcpy(at, strings[i]->c_str(), strings[i]->size() + 1);
-        *fields[i] = at;
-        at += strings[i]->size() + 1;
-    }
-    if (p.nullDriverName)
-        info->pDriverName = NULL;
-    if (p.nullPortName)
-        info->pPortName = NULL;
-    return TRUE;
-}
-
-BOOL WINAPI ClosePrinter(HANDLE printer)
-{
-    Record("ClosePrinter", {});
-    if (machine.openPrinters.erase(printer) == 0) {
-        lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// msvcrt semantics: at most count characters; -1 and no NUL when the text
-// does not fit; no NUL either when it fills count exactly.
-int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments)
-{
-    va_list copy;
-    va_copy(copy, arguments);
-    int length = vsnprintf(NULL, 0, format, copy);
-    va_end(copy);
-    std::vector<char> whole(static_cast<size_t>(length) + 1);
-    vsnprintf(whole.data(), whole.size(), format, arguments);
-    if (static_cast<size_t>(length) > count) {
-        memcpy(buffer, whole.data(), count);
-        return -1;
-    }
-    memcpy(buffer, whole.data(),
-           static_cast<size_t>(length) + (static_cast<size_t>(length) < count ? 1 : 0));
-    return length;
 }
 
 } // extern "C"

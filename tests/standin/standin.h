@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,7 @@ struct Machine {
     std::string tempPath = "C:\\TEMP\\";
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string driverDirectory = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
     std::map<std::string, std::string, NoCase> environment;
     std::map<std::string, DWORD> attributes; // host path -> attributes of existing files
     SYSTEMTIME clock = {2004, 3, 6, 6, 9, 5, 7, 0};
@@ -74,7 +76,10 @@ struct Machine {
     std::map<std::string, Driver, NoCase> drivers;
     std::map<std::string, Printer, NoCase> printers;
     std::string defaultPrinter;
-    bool exportsSetDefaultPrinter = true;
+    // The spooler module: LoadLibraryExA finds it only by its full path in the
+    // system directory, and GetProcAddress has every entry but those named here.
+    bool spoolerInstalled = true;
+    std::set<std::string> missingSpoolerEntries;
     bool openPrinterYieldsNull = false; // OpenPrinterA succeeds but hands back no handle
     // Registry: key path ("HKCU\SOFTWARE\...") -> values
     std::map<std::string, std::map<std::string, RegValue, NoCase>, NoCase> registry;

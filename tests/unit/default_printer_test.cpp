@@ -33,7 +33,7 @@ TEST_F(DefaultPrinterTest, NoLeavesTheDefaultPrinterAlone)
     Answer({IDOK, IDNO});
     EXPECT_EQ(RunInstaller(), 1);
     EXPECT_EQ(standin::M().defaultPrinter, "Other");
-    EXPECT_TRUE(standin::CallsTo("GetModuleHandleA").empty());
+    EXPECT_TRUE(standin::CallsTo("SetDefaultPrinterA").empty());
     EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty());
     ExpectBroadcast(0);
 }
@@ -41,12 +41,14 @@ TEST_F(DefaultPrinterTest, NoLeavesTheDefaultPrinterAlone)
 TEST_F(DefaultPrinterTest, YesOnNt5SetsTheInstalledPrinterThroughTheSpooler)
 {
     for (DWORD minor : {0u, 1u, 2u}) {
-        standin::Reset();
+        StartOver();
         SetVersion(VER_PLATFORM_WIN32_NT, 5, minor);
         Answer({IDOK, IDYES});
         EXPECT_EQ(RunInstaller(), 1);
         EXPECT_EQ(standin::M().defaultPrinter, "Scrivox Demo NT Driver");
-        EXPECT_EQ(standin::CallsTo("GetModuleHandleA")[0].args[0], "winspool.drv");
+        EXPECT_EQ(standin::CallsTo("GetProcAddress").back().args,
+                  (std::vector<std::string>{"ptr", "SetDefaultPrinterA"}))
+            << "bound from the spooler loaded for the earlier steps";
         EXPECT_EQ(standin::CallsTo("SetDefaultPrinterA")[0].args[0], "Scrivox Demo NT Driver");
         ExpectBroadcast(1);
         ExpectReleased("NT 5");
@@ -105,12 +107,11 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
          [] { standin::Fail("WriteProfileStringA", ERROR_ACCESS_DENIED); }},
         {"set-default fails", 5,
          [] { standin::Fail("SetDefaultPrinterA", ERROR_INVALID_PRINTER_NAME); }},
-        {"set-default not exported", 5, [] { standin::M().exportsSetDefaultPrinter = false; }},
-        {"spooler module not found", 5,
-         [] { standin::Fail("GetModuleHandleA", ERROR_MOD_NOT_FOUND); }},
+        {"set-default not exported", 5,
+         [] { standin::M().missingSpoolerEntries.insert("SetDefaultPrinterA"); }},
     };
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         standin::M().defaultPrinter = "Other";
         // Arranged once the printer exists, just before the question is answered.
@@ -127,7 +128,7 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         EXPECT_TRUE(standin::CallsTo("MessageBoxA").size() == 1) << c.why << ": nothing is shown";
 
         // The same failure inside a whole run still ends in the completion box.
-        standin::Reset();
+        StartOver();
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         memset(DriverDirectory, 0, sizeof DriverDirectory);
         standin::AddPrinter(DriverName, DriverName, "LPT1:"); // arranged before the run
@@ -142,7 +143,7 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
 TEST_F(DefaultPrinterTest, ANullNameReturnsBeforeAnySpoolerCall)
 {
     for (DWORD major : {4u, 5u}) {
-        standin::Reset();
+        StartOver();
         SetVersion(VER_PLATFORM_WIN32_NT, major, 0);
         EXPECT_EQ(MakeDefaultPrinter(NULL), 0);
         EXPECT_EQ(standin::FunctionsCalled(), (std::vector<std::string>{"GetVersionExA"}));
@@ -155,7 +156,7 @@ TEST_F(DefaultPrinterTest, NoDefaultIsMadeWithoutAKnownNtVersion)
     char name[] = DRIVER_NAME;
     standin::Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
     EXPECT_EQ(MakeDefaultPrinter(name), 0);
-    standin::Reset();
+    StartOver();
     standin::AddPrinter(DriverName, DriverName, "LPT1:");
     SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     EXPECT_EQ(MakeDefaultPrinter(name), 0);

@@ -105,7 +105,7 @@ TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
         int copied; // files copied before the failure; 4 means none failed
     } cases[] = {{242, 4}, {243, 3}, {250, 0}, {255, 0}};
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         memset(DriverDirectory, 0, sizeof DriverDirectory);
         std::string directory = "C:\\" + std::string(c.length - 3, 'd');
         standin::M().driverDirectory = directory;

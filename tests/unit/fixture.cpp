@@ -10,9 +10,16 @@ const char CompletionText[] = "Install procedure has been\nsuccessfully complete
 
 void InstallerTest::SetUp()
 {
+    StartOver();
+}
+
+void InstallerTest::StartOver()
+{
     standin::Reset();
     memset(DriverDirectory, 0, sizeof DriverDirectory);
     memset(MessageBuffer, 0, sizeof MessageBuffer);
+    SpoolerModule = NULL;
+    memset(SpoolerEntries, 0, sizeof SpoolerEntries);
 }
 
 void InstallerTest::TearDown()

@@ -33,6 +33,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // A fresh machine and a new process: the installer's process-wide state
+    // (buffers, the spooler's binding) is zero again, as at start.
+    static void StartOver();
     static int RunInstaller();
     static void Answer(std::vector<int> answers);
     // The log's lines, CR LF removed, with each line's leading timestamp cut off.

@@ -75,7 +75,7 @@ TEST_F(LogTest, AnUnopenableLogIsSkippedAndTheRunGoesOn)
          [] { standin::Fail("GetTempPathA", ERROR_ACCESS_DENIED); }},
     };
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         c.arrange();
         Answer({IDOK, IDNO});
         EXPECT_EQ(RunInstaller(), 1) << c.why;
@@ -93,7 +93,7 @@ TEST_F(LogTest, ATemporaryDirectoryTooLongForThePathMeansNoEntry)
         bool written;
     } cases[] = {{500, true}, {501, false}, {600, false}};
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         std::string directory = "C:\\" + std::string(c.length - 4, 'T') + "\\";
         standin::M().tempPath = directory;
         WriteLog("x");
@@ -115,7 +115,7 @@ TEST_F(LogTest, AnOverlongMessageIsCutAt511Characters)
               "03/06/04 09:05:07 " + std::string(511, 'm') + "\r\n");
 
     // A cut message full of line feeds still fits the entry with its CR LFs.
-    standin::Reset();
+    StartOver();
     std::string feeds(600, '\n');
     WriteLog("%s", feeds.c_str());
     std::string expected = "03/06/04 09:05:07 ";

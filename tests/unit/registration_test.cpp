@@ -66,7 +66,7 @@ TEST_F(RegistrationTest, ThePrinterRecordSetsOnlyItsFiveFields)
 TEST_F(RegistrationTest, AnExistingPrinterIsReopenedAndTheRunGoesOn)
 {
     for (bool productPrinterExists : {true, false}) {
-        standin::Reset();
+        StartOver();
         standin::AddPrinter(DriverName, DriverName, "LPT1:");
         if (productPrinterExists)
             standin::AddPrinter(ProductPrinterName, DriverName, "LPT1:");

@@ -30,7 +30,7 @@ TEST_F(SequenceTest, AFailedDriverDirectoryQueryEndsSilently)
          [] { standin::M().driverDirectory = "C:\\" + std::string(300, 'D'); }},
     };
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         c.arrange();
         EXPECT_EQ(RunInstaller(), 0) << c.why;
         EXPECT_TRUE(BoxesAre({})) << c.why;
@@ -85,7 +85,7 @@ TEST_F(SequenceTest, AFirstInstallationOnNt4AndNt5ShowsEveryBoxAndLogsEveryStep)
         DWORD major;
     } systems[] = {{"Windows NT 4.0", 4}, {"Windows 2000", 5}};
     for (const auto &system : systems) {
-        standin::Reset();
+        StartOver();
         memset(DriverDirectory, 0, sizeof DriverDirectory);
         SetVersion(VER_PLATFORM_WIN32_NT, system.major, 0);
         Answer({IDOK, IDYES});

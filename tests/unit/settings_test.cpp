@@ -86,7 +86,7 @@ TEST_F(SettingsTest, LogDirFallsBackToTheWindowsDirectory)
         {"windir of 2000 characters", true, 2000, false},
     };
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         strcpy(MessageBuffer, "Scrivox Driver (NT-2000-XP)\nDo you want to install it?");
         std::string windir = "C:\\" + std::string(c.length > 3 ? c.length - 3 : 0, 'w');
         if (c.set)
@@ -109,7 +109,7 @@ TEST_F(SettingsTest, AWindowsDirectoryTooLongForTheIniPathSkipsOnlyTheIni)
         bool written;
     } cases[] = {{116, true}, {117, false}, {300, false}};
     for (auto &c : cases) {
-        standin::Reset();
+        StartOver();
         std::string directory = "C:\\" + std::string(c.length - 3, 'W');
         standin::M().windowsDirectory = directory;
         standin::M().environment.erase("windir");

@@ -86,6 +86,77 @@ TEST(TextHelpers, FormatCutsAtTheBufferAndAlwaysTerminates)
     EXPECT_TRUE(buffer.GuardIntact(16));
 }
 
+// FormatText with up to six int arguments or two strings, as the installer calls it.
+struct FormatCase {
+    const char *format;
+    unsigned size;
+    int fits;
+    const char *result;
+};
+
+void ExpectFormat(const FormatCase &c, int fits, const Guarded &buffer)
+{
+    EXPECT_EQ(fits, c.fits) << "format \"" << c.format << "\" into " << c.size << " bytes";
+    EXPECT_STREQ(buffer.bytes, c.result) << "format \"" << c.format << "\"";
+    EXPECT_TRUE(buffer.GuardIntact(c.size)) << c.format << ": wrote past the buffer";
+}
+
+TEST(TextHelpers, FormatNumbersAsTheLogAndTheMessagesUseThem)
+{
+    const struct {
+        FormatCase c;
+        int values[6];
+    } cases[] = {
+        {{"%02d/%02d/%02d %02d:%02d:%02d ", 40, 1, "03/06/04 09:05:07 "}, {3, 6, 4, 9, 5, 7}},
+        {{"%02d/%02d/%02d %02d:%02d:%02d ", 40, 1, "12/31/99 23:59:59 "}, {12, 31, 99, 23, 59, 59}},
+        {{"%02d", 40, 1, "123"}, {123}},
+        {{"%02d", 40, 1, "00"}, {0}},
+        {{"Add Printer Error %d", 40, 1, "Add Printer Error 1802"}, {1802}},
+        {{"Result = %d", 40, 1, "Result = -5"}, {-5}},
+        {{"%d", 40, 1, "-2147483648"}, {-2147483647 - 1}},
+        {{"%d", 40, 1, "2147483647"}, {2147483647}},
+        {{"%03d|%4d|%-d", 40, 1, "-05|   7|%-d"}, {-5, 7}},
+        // Cut at the buffer's end, the last byte kept for the NUL.
+        {{"Add Printer Error %d", 23, 1, "Add Printer Error 1802"}, {1802}},
+        {{"Add Printer Error %d", 22, 0, "Add Printer Error 180"}, {1802}},
+        {{"Result = %d", 10, 0, "Result = "}, {-5}},
+        {{"%02d/%02d", 4, 0, "03/"}, {3, 6}},
+        {{"%05d", 3, 0, "00"}, {7}},
+    };
+    for (const auto &k : cases) {
+        Guarded buffer;
+        const int *v = k.values;
+        int fits =
+            FormatText(buffer.bytes, k.c.size, k.c.format, v[0], v[1], v[2], v[3], v[4], v[5]);
+        ExpectFormat(k.c, fits, buffer);
+    }
+}
+
+TEST(TextHelpers, FormatTextsAndPercentSigns)
+{
+    const struct {
+        FormatCase c;
+        const char *first, *second;
+    } cases[] = {
+        {{"Copied %s", 40, 1, "Copied .\\SCRIVOX.PPD"}, ".\\SCRIVOX.PPD", NULL},
+        {{" %s => \n %s", 40, 1, " .\\A => \n C:\\D\\A"}, ".\\A", "C:\\D\\A"},
+        {{"%s|%s", 40, 1, "(null)|"}, NULL, ""},
+        {{"100%% %x %", 40, 1, "100% %x %"}, NULL, NULL},
+        {{"\n BEGIN", 40, 1, "\n BEGIN"}, NULL, NULL},
+        {{" %s => \n %s", 12, 0, " .\\A => \n C"}, ".\\A", "C:\\D\\A"},
+        {{"%s", 1, 0, ""}, "x", NULL},
+        {{"%s", 2, 1, "x"}, "x", NULL},
+    };
+    for (const auto &k : cases) {
+        Guarded buffer;
+        int fits = FormatText(buffer.bytes, k.c.size, k.c.format, k.first, k.second);
+        ExpectFormat(k.c, fits, buffer);
+    }
+    Guarded untouched("keep");
+    EXPECT_EQ(FormatText(untouched.bytes, 0, "%s", "x"), 0);
+    EXPECT_STREQ(untouched.bytes, "keep") << "a buffer of no bytes is left alone";
+}
+
 TEST(TextHelpers, CountOfGivesTheArraySize)
 {
     char path[128];

@@ -50,7 +50,7 @@ TEST_F(VersionTest, AFailedQueryIsUnknown)
 TEST_F(VersionTest, OnlyNt4AndNt5PassTheGate)
 {
     for (const VersionCase &v : Versions) {
-        standin::Reset();
+        StartOver();
         SetVersion(v.platform, v.major, v.minor);
         bool accepted = v.code == PLATFORM_NT4 || v.code == PLATFORM_NT5;
         if (accepted)

@@ -3,7 +3,6 @@
 #ifndef STANDIN_WINDOWS_H
 #define STANDIN_WINDOWS_H
 
-#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -122,6 +121,9 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
 
+// Libraries
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
+
 // Global heap
 #define GMEM_FIXED 0x0000
 #define GMEM_ZEROINIT 0x0040
@@ -176,7 +178,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
 BOOL WINAPI WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T size);
 HGLOBAL WINAPI GlobalFree(HGLOBAL block);
-HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 
 // USER32
@@ -190,10 +193,6 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyCl
                             LPDWORD disposition);
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                            DWORD size);
-
-// msvcrt's bounded formatter, which <stdio.h> declares on Windows. It writes
-// at most count characters and returns -1 when the text did not fit.
-int _vsnprintf(char *buffer, size_t count, const char *format, va_list arguments);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,7 @@
 // Host stand-in for <winspool.h>: the print spooler calls ScrivoxSetup uses.
+// The installer defines these itself, as forwarders to the spooler module it
+// loads; the stand-in's spooler is reached only through LoadLibraryExA and
+// GetProcAddress.
 #ifndef STANDIN_WINSPOOL_H
 #define STANDIN_WINSPOOL_H
 
@@ -56,6 +59,7 @@ HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info);
 BOOL WINAPI OpenPrinterA(LPSTR name, HANDLE *printer, LPPRINTER_DEFAULTSA defaults);
 BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
 BOOL WINAPI ClosePrinter(HANDLE printer);
+BOOL WINAPI SetDefaultPrinterA(LPCSTR name);
 
 #ifdef __cplusplus
 }

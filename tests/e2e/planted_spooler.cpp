@@ -1,0 +1,64 @@
+// WINSPOOL.DRV as someone could plant it beside a downloaded installer: it
+// exports every spooler entry that ScrivoxSetup.exe and e2e_driver.exe use,
+// and if Windows ever loads it, its DllMain leaves a trace file and ends the
+// whole process with status 77, before the program's own code runs.
+#include <windows.h>
+
+#include "planted_spooler.h"
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        HANDLE trace = CreateFileA(PlantedSpoolerTrace, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, NULL);
+        if (trace != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(trace, "planted WINSPOOL.DRV ran\r\n", 26, &written, NULL);
+            CloseHandle(trace);
+        }
+        ExitProcess(PlantedSpoolerExitCode);
+    }
+    return TRUE;
+}
+
+// The exports only have to exist: the process never gets as far as calling them.
+extern "C" {
+__declspec(dllexport) BOOL WINAPI AddPrinterDriverA(LPSTR, DWORD, LPBYTE)
+{
+    return FALSE;
+}
+__declspec(dllexport) HANDLE WINAPI AddPrinterA(LPSTR, DWORD, LPBYTE)
+{
+    return NULL;
+}
+__declspec(dllexport) BOOL WINAPI ClosePrinter(HANDLE)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI
+    EnumPrinterDriversA(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI GetDefaultPrinterA(LPSTR, LPDWORD)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI GetPrinterA(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI
+    GetPrinterDriverDirectoryA(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI OpenPrinterA(LPSTR, LPHANDLE, LPPRINTER_DEFAULTSA)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI SetDefaultPrinterA(LPCSTR)
+{
+    return FALSE;
+}
+}
