@@ -65,6 +65,20 @@ std::vector<std::string> InstallerTest::LogMessages()
     return lines;
 }
 
+std::vector<std::string> InstallerTest::LogAfterCopies()
+{
+    std::vector<std::string> log = LogMessages();
+    return std::vector<std::string>(log.begin() + std::min<size_t>(6, log.size()), log.end());
+}
+
+void InstallerTest::ExpectEndedSilently(const char *why)
+{
+    EXPECT_EQ(RunInstaller(), 0) << why;
+    EXPECT_TRUE(BoxesAre({})) << why;
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"", " BEGIN"})) << why;
+    EXPECT_TRUE(standin::CallsTo("CopyFileA").empty()) << why;
+}
+
 ::testing::AssertionResult BoxesAre(const std::vector<ExpectedBox> &expected)
 {
     const std::vector<standin::Box> &shown = standin::M().boxes;

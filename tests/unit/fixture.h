@@ -40,7 +40,12 @@ protected:
     static void Answer(std::vector<int> answers);
     // The log's lines, CR LF removed, with each line's leading timestamp cut off.
     static std::vector<std::string> LogMessages();
+    // The log's messages after the start entry and the four "Copied" entries.
+    static std::vector<std::string> LogAfterCopies();
     static void SetVersion(DWORD platform, DWORD major, DWORD minor);
+    // Runs the installer and expects it to end with 0 at the driver-directory
+    // step: no box, only the start entry in the log, no file copied.
+    static void ExpectEndedSilently(const char *why);
 };
 
 // Every box shown, in order: text, flags, the installer's caption and no owner.

@@ -3,14 +3,7 @@
 
 namespace {
 
-class RegistrationTest : public InstallerTest {
-protected:
-    static std::vector<std::string> LogAfterCopies()
-    {
-        std::vector<std::string> log = LogMessages();
-        return std::vector<std::string>(log.begin() + std::min<size_t>(6, log.size()), log.end());
-    }
-};
+class RegistrationTest : public InstallerTest {};
 
 TEST_F(RegistrationTest, TheDriverRecordNamesTheCopiedFiles)
 {
