@@ -265,7 +265,7 @@ RunResult RunInstaller(const RunOptions &options)
     result.finished = true;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    if (nextAnswer < options.answers.size())
+    if (nextAnswer < options.answers.size() && !options.answersAreDefaults)
         result.problems.push_back("answers were left over: fewer questions than expected");
 
     if (!options.relayFile.empty()) {

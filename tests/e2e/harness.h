@@ -26,6 +26,7 @@ struct RunOptions {
     std::string windowsVersion;       // Wine's name: nt40, win2k, winxp, ...
     std::vector<std::string> answers; // for the questions, in order: ok, cancel, yes, no
     bool answerBoxes = true;          // false: the user answers them on the display
+    bool answersAreDefaults = false;  // true: answers left over are no problem
     std::map<std::string, std::string> setEnvironment;
     std::vector<std::string> removeEnvironment;
     std::string relayFile;        // where Wine's relay trace of MessageBoxA lands

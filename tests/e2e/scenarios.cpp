@@ -2,7 +2,9 @@
 // what it left behind.
 //   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
 //   e2e_driver run --installer EXE --package DIR [--relay FILE] [--windows VER]
-//                  [--answers ok,yes] [--interactive] [--screenshots DIR]
+//                  [--answers ok,yes | --default-answers ok,yes | --interactive]
+//                  [--screenshots DIR]
+//     exits 0 when the run went as asked, 1 when the report names a problem
 //   e2e_driver firstbox --installer EXE --minimal EXE --package DIR [--runs N]
 //   e2e_driver list
 #include <windows.h>
@@ -28,7 +30,8 @@ const char Refusal[] = "This driver requires Windows NT 4.0 or 2000";
 const char DoFilesError[] = "Error 01: (DoFiles)";
 
 struct DriverOptions {
-    std::string installer, package, relay, windows = "winxp", answers, screenshots, minimal;
+    std::string installer, package, relay, windows = "winxp", answers, defaultAnswers, screenshots,
+                                           minimal;
     std::string planted, driver; // the planted WINSPOOL.DRV, and this program's own path
     int runs = 10;
     bool interactive = false;
@@ -540,7 +543,10 @@ int Report()
     std::string before = DefaultPrinter();
     std::string logBefore;
     ReadWholeFile(TempDirectory() + "Scrivox.log", &logBefore);
-    RunOptions run = MakeRun(MakeWorkingFolder("run"), options.windows, Split(options.answers));
+    bool defaults = options.answers.empty();
+    RunOptions run = MakeRun(MakeWorkingFolder("run"), options.windows,
+                             Split(defaults ? options.defaultAnswers : options.answers));
+    run.answersAreDefaults = defaults;
     run.answerBoxes = !options.interactive;
     run.screenshotFolder = options.screenshots;
     RunResult result = RunInstaller(run);
@@ -598,7 +604,7 @@ int Report()
     std::string after = DefaultPrinter();
     printf("Default printer: %s%s\n", after.empty() ? "(none)" : after.c_str(),
            after == before ? " (unchanged)" : " (changed)");
-    return result.finished ? 0 : 1;
+    return result.finished && result.problems.empty() ? 0 : 1;
 }
 
 double Median(std::vector<double> values)
@@ -611,6 +617,10 @@ double Median(std::vector<double> values)
 // taking turns so that both see the same machine.
 int FirstBoxTimes()
 {
+    if (options.runs < 1) {
+        printf("--runs must be a whole number of at least 1: nothing measured\n");
+        return 2;
+    }
     std::string folder = MakeWorkingFolder("bench");
     std::vector<double> installer, minimal;
     for (int i = 0; i < options.runs; ++i) {
@@ -644,10 +654,15 @@ int main(int argc, char **argv)
     const struct {
         const char *flag;
         std::string *value;
-    } valued[] = {{"--installer", &options.installer}, {"--package", &options.package},
-                  {"--relay", &options.relay},         {"--windows", &options.windows},
-                  {"--answers", &options.answers},     {"--screenshots", &options.screenshots},
-                  {"--minimal", &options.minimal},     {"--runs", &runs},
+    } valued[] = {{"--installer", &options.installer},
+                  {"--package", &options.package},
+                  {"--relay", &options.relay},
+                  {"--windows", &options.windows},
+                  {"--answers", &options.answers},
+                  {"--screenshots", &options.screenshots},
+                  {"--default-answers", &options.defaultAnswers},
+                  {"--minimal", &options.minimal},
+                  {"--runs", &runs},
                   {"--planted", &options.planted}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];

@@ -1,0 +1,19 @@
+# Sourced by the project's commands (scripts/, bench/) for what they all do
+# alike with their arguments. Each command defines usage(), which prints its
+# --help text, and sets program to the name it is called by.
+#   refuse MESSAGE        one line naming the problem and pointing at --help; exit 2
+#   need_value OPTION N   refuse OPTION unless it has a value (N: arguments left, itself included)
+#   positive_integer TEXT whether TEXT is a whole number from 1 to 999999999
+
+refuse() {
+    echo "$program: $*; see $program --help" >&2
+    exit 2
+}
+
+need_value() {
+    [ "$2" -ge 2 ] || refuse "$1 needs a value"
+}
+
+positive_integer() {
+    [[ "$1" =~ ^[0-9]{1,9}$ ]] && [ "$((10#$1))" -ge 1 ]
+}
