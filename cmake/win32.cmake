@@ -72,6 +72,15 @@ add_test(NAME release_reproducible
             ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/reproduce ${CMAKE_TOOLCHAIN_FILE} ${CMAKE_BUILD_TYPE})
 set_tests_properties(release_reproducible PROPERTIES LABELS release TIMEOUT 900)
 
+# The signed release archive (scripts/release): reproducible, complete,
+# SHA-1 signed, refusing a package that lacks a file. It leaves the release
+# unpacked for the e2e scenario that installs from it.
+set(RELEASE_TEST ${CMAKE_BINARY_DIR}/release-test)
+add_test(NAME release_archive
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_release.sh ${CMAKE_SOURCE_DIR} ${RELEASE_TEST})
+set_tests_properties(release_archive PROPERTIES LABELS release TIMEOUT 900
+    FIXTURES_SETUP release_archive)
+
 # End-to-end scenarios: the real ScrivoxSetup.exe under Wine.
 set(E2E_STATE ${CMAKE_BINARY_DIR}/e2e)
 set(E2E_SCENARIOS
@@ -80,7 +89,7 @@ set(E2E_SCENARIOS
     refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
     planted-spooler-winxp planted-spooler-nt40
     cancel files-missing third-missing read-only-installed second-run
-    temp-missing windir-removed ini-kept version-info)
+    temp-missing windir-removed ini-kept signed-release version-info)
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})
 add_test(NAME e2e_cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh cleanup ${E2E_STATE})
 set_tests_properties(e2e_setup PROPERTIES FIXTURES_SETUP e2e LABELS e2e)
@@ -95,3 +104,5 @@ foreach(scenario IN LISTS E2E_SCENARIOS)
         COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh scenario ${E2E_STATE} ${CMAKE_BINARY_DIR} ${scenario})
     set_tests_properties(e2e_${scenario} PROPERTIES FIXTURES_REQUIRED e2e LABELS e2e TIMEOUT 300)
 endforeach()
+# That one installs from the unpacked signed release.
+set_tests_properties(e2e_signed-release PROPERTIES FIXTURES_REQUIRED "e2e;release_archive")

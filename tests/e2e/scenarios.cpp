@@ -33,6 +33,7 @@ struct DriverOptions {
     std::string installer, package, relay, windows = "winxp", answers, defaultAnswers, screenshots,
                                            minimal;
     std::string planted, driver; // the planted WINSPOOL.DRV, and this program's own path
+    std::string release;         // the folder the signed release archive was unpacked into
     int runs = 10;
     bool interactive = false;
 };
@@ -365,6 +366,30 @@ void CopyFails(Checker &check, const std::string &name, const std::vector<std::s
     check.Equal(Join(LogMessages(check)), Join(ExpectedLog(failed)), "log");
 }
 
+// The signed release as a user gets it: the archive's one folder copied as it
+// was unpacked, and the installer started in it.
+void SignedRelease(Checker &check)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((options.release + "\\ScrivoxSetup-*").c_str(), &found);
+    check.Expect(search != INVALID_HANDLE_VALUE,
+                 "the unpacked release holds a ScrivoxSetup-VERSION folder");
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    FindClose(search);
+    std::string unpacked = options.release + "\\" + found.cFileName;
+    std::string folder = "C:\\scenario-signed-release";
+    CreateDirectoryA(folder.c_str(), NULL);
+    for (const char *name : {"ScrivoxSetup.exe", "SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL",
+                             "SCRVUMPD.DLL", "SHA256SUMS"})
+        check.Expect(
+            CopyFileA((unpacked + "\\" + name).c_str(), (folder + "\\" + name).c_str(), FALSE),
+            std::string(name) + " is in the release");
+    RunOptions run = MakeRun(folder, "winxp", {});
+    run.installer = folder + "\\ScrivoxSetup.exe";
+    ExpectFirstInstallation(check, run, true);
+}
+
 struct Scenario {
     const char *name;
     std::function<void(Checker &)> run;
@@ -470,6 +495,7 @@ std::vector<Scenario> Scenarios()
              GetPrivateProfileStringA("Values", "Output Mode", "", text, sizeof text, ini.c_str());
              c.Equal(text, "1", "[Values] Output Mode");
          }});
+    list.push_back({"signed-release", [](Checker &c) { SignedRelease(c); }});
     list.push_back(
         {"version-info", [](Checker &c) {
              std::string path = options.installer;
@@ -663,7 +689,8 @@ int main(int argc, char **argv)
                   {"--default-answers", &options.defaultAnswers},
                   {"--minimal", &options.minimal},
                   {"--runs", &runs},
-                  {"--planted", &options.planted}};
+                  {"--planted", &options.planted},
+                  {"--release", &options.release}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         bool known = arg == "--interactive";

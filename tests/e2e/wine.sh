@@ -110,6 +110,7 @@ scenario)
         --package "$(winepath -w "$source_root/sample-package" 2>/dev/null)" \
         --relay "$(winepath -w "$run/relay.log" 2>/dev/null)" \
         --planted "$(winepath -w "$build/planted/WINSPOOL.DRV" 2>/dev/null)" \
+        --release "$(winepath -w "$build/release-test/unpacked" 2>/dev/null)" \
         2>"$run/relay.log" || status=$?
     wineserver -k || true
     [ "$status" -eq 0 ] && rm -rf "$run"
