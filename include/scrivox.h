@@ -41,7 +41,7 @@ extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message 
 
 // The print spooler, loaded from the system directory on first use and never
 // unloaded, and its entries as they are bound (src/platform/spooler.cpp).
-enum { SPOOLER_ENTRY_COUNT = 7, SYSTEM_PATH_SIZE = 260 };
+enum { SPOOLER_ENTRY_COUNT = 7 };
 extern HMODULE SpoolerModule;
 extern FARPROC SpoolerEntries[SPOOLER_ENTRY_COUNT];
 

@@ -4,6 +4,9 @@
 #   refuse MESSAGE        one line naming the problem and pointing at --help; exit 2
 #   need_value OPTION N   refuse OPTION unless it has a value (N: arguments left, itself included)
 #   positive_integer TEXT whether TEXT is a whole number from 1 to 999999999
+#   no_arguments "$@"     for a command that takes none: --help prints usage and exits 0,
+#                         anything else is refused
+#   need_tools TOOL...    exit 1, naming the first TOOL that is not installed
 
 refuse() {
     echo "$program: $*; see $program --help" >&2
@@ -16,4 +19,20 @@ need_value() {
 
 positive_integer() {
     [[ "$1" =~ ^[0-9]{1,9}$ ]] && [ "$((10#$1))" -ge 1 ]
+}
+
+no_arguments() {
+    case "${1:-}" in
+    -h | --help) usage; exit 0 ;;
+    "") ;;
+    *) refuse "unknown argument $1 ($program takes none)" ;;
+    esac
+}
+
+need_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null ||
+            { echo "$program: $tool is missing: run scripts/install-deps as root" >&2; exit 1; }
+    done
 }

@@ -36,6 +36,8 @@ static const char *const EntryNames[] = {
 };
 static_assert(COUNT_OF(EntryNames) == SPOOLER_ENTRY_COUNT, "one name for each spooler entry");
 
+enum { SYSTEM_PATH_SIZE = 260 }; // MAX_PATH: the system directory and "\winspool.drv"
+
 static HMODULE LoadSpooler(void)
 {
     if (SpoolerModule != NULL)

@@ -61,20 +61,6 @@ std::string BuildEnvironment(const RunOptions &options)
     return result + '\0';
 }
 
-void SetWindowsVersion(const std::string &version)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe", 0, NULL,
-                        0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        return;
-    if (version.empty())
-        RegDeleteValueA(key, "Version");
-    else
-        RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE *>(version.c_str()),
-                       static_cast<DWORD>(version.size() + 1));
-    RegCloseKey(key);
-}
-
 std::string Buttons(HWND box)
 {
     std::string list;
@@ -196,10 +182,27 @@ void SaveScreenshot(HWND box, const std::string &path)
 
 } // namespace
 
+void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value)
+{
+    std::string path = "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe";
+    if (!subkey.empty())
+        path += "\\" + subkey;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                        NULL) != ERROR_SUCCESS)
+        return;
+    if (value.empty())
+        RegDeleteValueA(key, name);
+    else
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
 RunResult RunInstaller(const RunOptions &options)
 {
     RunResult result;
-    SetWindowsVersion(options.windowsVersion);
+    SetInstallerDefault("", "Version", options.windowsVersion);
     DWORD traceStart = options.relayFile.empty() ? 0 : FileSize(options.relayFile);
 
     std::string environment = BuildEnvironment(options);

@@ -43,6 +43,10 @@ struct RunResult {
 
 RunResult RunInstaller(const RunOptions &options);
 
+// Wine's settings for ScrivoxSetup.exe alone: value name of
+// HKCU\Software\Wine\AppDefaults\ScrivoxSetup.exe[\subkey], removed when value is "".
+void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value);
+
 // Starts a command line in a folder and waits for it (60 s at most); its exit
 // status, or 0xFFFFFFFF when it could not be started or did not end.
 DWORD RunAndWait(const std::string &commandLine, const std::string &folder);

@@ -290,18 +290,6 @@ void FirstInstallation(Checker &check, const std::string &name, const std::strin
     ExpectFirstInstallation(check, MakeRun(MakeWorkingFolder(name), windows, {}), yes);
 }
 
-void SetSpoolerOverride(const char *program, const char *value)
-{
-    HKEY key;
-    std::string path = std::string("Software\\Wine\\AppDefaults\\") + program + "\\DllOverrides";
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                        NULL) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "winspool.drv", 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
-                   static_cast<DWORD>(strlen(value) + 1));
-    RegCloseKey(key);
-}
-
 bool Exists(const char *path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
@@ -314,7 +302,7 @@ bool Exists(const char *path)
 void PlantedSpooler(Checker &check, const std::string &name, const std::string &windows)
 {
     std::string folder = MakeWorkingFolder(name);
-    SetSpoolerOverride("ScrivoxSetup.exe", "native,builtin");
+    SetInstallerDefault("DllOverrides", "winspool.drv", "native,builtin");
 
     // First make sure the plant works in this prefix: a program that imports
     // the spooler, started under the installer's name beside the plant, is
