@@ -34,6 +34,8 @@ std::map<std::string, int> callCounts;
 DWORD lastError;
 uintptr_t nextHandle = 0x1000;
 HMODULE const spoolerModule = reinterpret_cast<HMODULE>(0x73000000);
+HMODULE const kernelModule = reinterpret_cast<HMODULE>(0x7c800000);
+HANDLE const currentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 
 // Windows' ANSI calls refuse paths of MAX_PATH (260) characters or more.
 const size_t MaxPath = 260;
@@ -369,6 +371,32 @@ BOOL WINAPI SetDefaultPrinterA(LPCSTR name)
 
 } // namespace spooler
 
+// KERNEL32's entries that not every supported Windows has, reached only
+// through GetProcAddress.
+namespace kernel {
+
+BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64)
+{
+    if (Record("IsWow64Process", {process == currentProcess ? "current" : "other"}))
+        return FALSE;
+    if (process != currentProcess) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    *wow64 = machine.wow64;
+    return TRUE;
+}
+
+void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO info)
+{
+    Record("GetNativeSystemInfo", {});
+    memset(info, 0, sizeof *info);
+    info->wProcessorArchitecture = machine.nativeArchitecture;
+    info->dwNumberOfProcessors = 1;
+}
+
+} // namespace kernel
+
 extern "C" {
 
 DWORD WINAPI GetLastError(void)
@@ -618,14 +646,47 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags)
     return spoolerModule;
 }
 
+HMODULE WINAPI GetModuleHandleA(LPCSTR name)
+{
+    if (Record("GetModuleHandleA", {Text(name)}))
+        return NULL;
+    // Only KERNEL32 is loaded in every process; the spooler is not asked for here.
+    if (name != NULL &&
+        (strcasecmp(name, "kernel32.dll") == 0 || strcasecmp(name, "kernel32") == 0))
+        return kernelModule;
+    lastError = ERROR_MOD_NOT_FOUND;
+    return NULL;
+}
+
+HANDLE WINAPI GetCurrentProcess(void)
+{
+    Record("GetCurrentProcess", {});
+    return currentProcess;
+}
+
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
     bool ordinal = reinterpret_cast<uintptr_t>(name) < 0x10000;
-    if (Record("GetProcAddress",
-               {Pointer(module),
-                ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
+    std::string moduleName = module == spoolerModule  ? "winspool.drv"
+                             : module == kernelModule ? "kernel32.dll"
+                                                      : Pointer(module);
+    if (Record(
+            "GetProcAddress",
+            {moduleName, ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
         return NULL;
     typedef void (*Entry)(void);
+    if (module == kernelModule) {
+        static const std::map<std::string, Entry> kernelEntries = {
+            {"IsWow64Process", reinterpret_cast<Entry>(kernel::IsWow64Process)},
+            {"GetNativeSystemInfo", reinterpret_cast<Entry>(kernel::GetNativeSystemInfo)},
+        };
+        auto found = ordinal ? kernelEntries.end() : kernelEntries.find(name);
+        if (found == kernelEntries.end() || machine.missingKernelEntries.count(name)) {
+            lastError = ERROR_PROC_NOT_FOUND;
+            return NULL;
+        }
+        return reinterpret_cast<FARPROC>(found->second);
+    }
     static const std::map<std::string, Entry> entries = {
         {"GetPrinterDriverDirectoryA",
          reinterpret_cast<Entry>(spooler::GetPrinterDriverDirectoryA)},

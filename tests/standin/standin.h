@@ -56,6 +56,12 @@ typedef std::map<std::string, std::map<std::string, std::string, NoCase>, NoCase
 struct Machine {
     // GetVersionExA
     DWORD platformId = VER_PLATFORM_WIN32_NT, majorVersion = 5, minorVersion = 1;
+    // KERNEL32's IsWow64Process and GetNativeSystemInfo, found through
+    // GetModuleHandleA and GetProcAddress unless named here: a 32-bit Windows
+    // on x86 unless told otherwise.
+    std::set<std::string> missingKernelEntries;
+    bool wow64 = false;
+    WORD nativeArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
     // Directories and environment, as Windows paths. Files live below a host
     // folder: C:\X\Y is <root>/c/x/y, case folded.
     std::string root;

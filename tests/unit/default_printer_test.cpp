@@ -47,7 +47,7 @@ TEST_F(DefaultPrinterTest, YesOnNt5SetsTheInstalledPrinterThroughTheSpooler)
         EXPECT_EQ(RunInstaller(), 1);
         EXPECT_EQ(standin::M().defaultPrinter, "Scrivox Demo NT Driver");
         EXPECT_EQ(standin::CallsTo("GetProcAddress").back().args,
-                  (std::vector<std::string>{"ptr", "SetDefaultPrinterA"}))
+                  (std::vector<std::string>{"winspool.drv", "SetDefaultPrinterA"}))
             << "bound from the spooler loaded for the earlier steps";
         EXPECT_EQ(standin::CallsTo("SetDefaultPrinterA")[0].args[0], "Scrivox Demo NT Driver");
         ExpectBroadcast(1);

@@ -13,7 +13,9 @@ protected:
     {
         std::vector<std::string> names;
         for (const standin::Call &call : standin::CallsTo("GetProcAddress")) {
-            EXPECT_EQ(call.args[0], "ptr") << "looked up in a module that was not loaded";
+            if (call.args[0] == "kernel32.dll")
+                continue; // the version check's own look-ups
+            EXPECT_EQ(call.args[0], "winspool.drv") << "looked up in a module that was not loaded";
             names.push_back(call.args[1]);
         }
         return names;

@@ -66,6 +66,52 @@ TEST_F(VersionTest, OnlyNt4AndNt5PassTheGate)
     }
 }
 
+// A 32-bit program sees NT 5.x on a 64-bit Windows too; only KERNEL32's
+// IsWow64Process, or failing that GetNativeSystemInfo, tells it apart.
+TEST_F(VersionTest, ASixtyFourBitWindowsIsNotRecognised)
+{
+    enum IsWow64Process { ABSENT, FAILS, SAYS_NO, SAYS_YES };
+    const WORD X86 = PROCESSOR_ARCHITECTURE_INTEL, AMD64 = PROCESSOR_ARCHITECTURE_AMD64,
+               IA64 = PROCESSOR_ARCHITECTURE_IA64;
+    const struct {
+        const char *system;
+        IsWow64Process isWow64Process;
+        bool hasGetNativeSystemInfo;
+        WORD nativeArchitecture;
+        PlatformCode code;
+    } cases[] = {
+        {"Windows 2000: neither entry", ABSENT, false, X86, PLATFORM_NT5},
+        {"XP SP2, 32-bit", SAYS_NO, true, X86, PLATFORM_NT5},
+        {"XP x64", SAYS_YES, true, AMD64, PLATFORM_UNKNOWN},
+        {"XP before SP2, 32-bit", ABSENT, true, X86, PLATFORM_NT5},
+        {"only GetNativeSystemInfo, AMD64", ABSENT, true, AMD64, PLATFORM_UNKNOWN},
+        {"only GetNativeSystemInfo, IA64", ABSENT, true, IA64, PLATFORM_UNKNOWN},
+        {"IsWow64Process fails on 2003 x64", FAILS, true, AMD64, PLATFORM_UNKNOWN},
+        {"IsWow64Process fails on a 32-bit XP", FAILS, true, X86, PLATFORM_NT5},
+    };
+    for (const auto &c : cases) {
+        StartOver();
+        standin::M().wow64 = c.isWow64Process == SAYS_YES;
+        standin::M().nativeArchitecture = c.nativeArchitecture;
+        if (c.isWow64Process == ABSENT)
+            standin::M().missingKernelEntries.insert("IsWow64Process");
+        if (!c.hasGetNativeSystemInfo)
+            standin::M().missingKernelEntries.insert("GetNativeSystemInfo");
+        if (c.isWow64Process == FAILS)
+            standin::Fail("IsWow64Process", ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(DetectWindowsVersion(), c.code) << c.system;
+    }
+
+    // Refused at the gate like any system not recognised, before anything is done.
+    StartOver();
+    standin::M().wow64 = true;
+    standin::M().nativeArchitecture = PROCESSOR_ARCHITECTURE_AMD64;
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_TRUE(BoxesAre({{RefusalText, MB_ICONERROR}}));
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"", " BEGIN"}));
+    EXPECT_TRUE(standin::CallsTo("GetPrinterDriverDirectoryA").empty());
+}
+
 TEST_F(VersionTest, AFailedQueryIsRefused)
 {
     standin::Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
