@@ -87,6 +87,7 @@ set(E2E_SCENARIOS
     first-nt40-yes first-nt40-no first-win2k-yes first-win2k-no
     first-winxp-yes first-winxp-no first-win2003-yes first-win2003-no
     refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
+    refused-winxp64 refused-win2003-64
     planted-spooler-winxp planted-spooler-nt40
     cancel files-missing third-missing read-only-installed second-run
     temp-missing windir-removed ini-kept signed-release version-info)

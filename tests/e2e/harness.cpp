@@ -336,6 +336,36 @@ double MillisecondsToFirstBox(const std::string &program, const std::string &fol
     return elapsed;
 }
 
+static void FindFilesBelow(const std::string &folder, const char *name,
+                           std::vector<std::string> *found)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string path = folder + "\\" + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
+                FindFilesBelow(path, name, found);
+        } else if (_stricmp(entry.cFileName, name) == 0) {
+            found->push_back(path);
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+std::vector<std::string> FindFiles(const std::string &folder, const char *name)
+{
+    std::vector<std::string> found;
+    PVOID redirection = NULL;
+    BOOL redirected = Wow64DisableWow64FsRedirection(&redirection); // fails outside WOW64
+    FindFilesBelow(folder, name, &found);
+    if (redirected)
+        Wow64RevertWow64FsRedirection(redirection);
+    return found;
+}
+
 bool ReadWholeFile(const std::string &path, std::string *contents)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
@@ -390,14 +420,14 @@ static std::string Text(const char *text)
     return text ? text : "(null)";
 }
 
-DriverState ReadDriver(const char *name)
+DriverState ReadDriver(const char *name, const char *environmentName)
 {
     DriverState state;
     DWORD needed = 0, count = 0;
-    char environment[] = "Windows NT x86";
-    EnumPrinterDriversA(NULL, environment, 3, NULL, 0, &needed, &count);
+    std::string environment = environmentName;
+    EnumPrinterDriversA(NULL, &environment[0], 3, NULL, 0, &needed, &count);
     std::vector<BYTE> buffer(needed + 1);
-    if (!EnumPrinterDriversA(NULL, environment, 3, buffer.data(), needed, &needed, &count))
+    if (!EnumPrinterDriversA(NULL, &environment[0], 3, buffer.data(), needed, &needed, &count))
         return state;
     const DRIVER_INFO_3A *drivers = reinterpret_cast<const DRIVER_INFO_3A *>(buffer.data());
     for (DWORD i = 0; i < count; ++i) {

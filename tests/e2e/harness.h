@@ -56,6 +56,9 @@ DWORD RunAndWait(const std::string &commandLine, const std::string &folder);
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder);
 
 // What the machine holds.
+// Every file of that name in the folder or below it, as a 64-bit Windows
+// holds it: WOW64's redirection of System32 is turned off for the search.
+std::vector<std::string> FindFiles(const std::string &folder, const char *name);
 bool ReadWholeFile(const std::string &path, std::string *contents);
 bool WriteWholeFile(const std::string &path, const std::string &contents);
 std::string DriverDirectory();
@@ -67,7 +70,7 @@ struct DriverState {
     std::string environment, driverPath, dataFile, configFile, helpFile, monitor, dataType;
     std::vector<std::string> dependentFiles;
 };
-DriverState ReadDriver(const char *name);
+DriverState ReadDriver(const char *name, const char *environment = "Windows NT x86");
 
 struct PrinterState {
     bool found = false;

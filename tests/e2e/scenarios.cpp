@@ -105,13 +105,24 @@ std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::stri
     return folder;
 }
 
+// The Windows version Wine is told to report. "win2003-64" is Server 2003 x64:
+// Wine's win2003 in a 64-bit prefix (wine.sh picks the prefix by the "64").
+std::string WineVersion(const std::string &windows)
+{
+    const std::string suffix = "-64";
+    if (windows.size() > suffix.size() &&
+        windows.compare(windows.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return windows.substr(0, windows.size() - suffix.size());
+    return windows;
+}
+
 RunOptions MakeRun(const std::string &folder, const std::string &windows,
                    std::vector<std::string> answers)
 {
     RunOptions run;
     run.installer = options.installer;
     run.workingFolder = folder;
-    run.windowsVersion = windows;
+    run.windowsVersion = WineVersion(windows);
     run.answers = std::move(answers);
     run.relayFile = options.relay;
     return run;
@@ -229,19 +240,22 @@ void ExpectRegistered(Checker &check)
     check.Equal(printer.dataType, "RAW", "printer data type");
 }
 
-void ExpectNotRegistered(Checker &check)
-{
-    check.Expect(!ReadDriver(DriverName).found, "no driver is registered");
-    check.Expect(!ReadPrinter(DriverName).found, "no printer is registered");
-    check.Expect(!UserKeyExists(ProductKey), "no settings key is written");
-}
-
 std::string IniBytes()
 {
     std::string bytes;
     if (!ReadWholeFile(WindowsDirectory() + "\\outval.ini", &bytes))
         return "(no file)";
     return bytes;
+}
+
+void ExpectNotRegistered(Checker &check)
+{
+    for (const char *environment : {"Windows NT x86", "Windows x64"})
+        check.Expect(!ReadDriver(DriverName, environment).found,
+                     std::string("no driver is registered for ") + environment);
+    check.Expect(!ReadPrinter(DriverName).found, "no printer is registered");
+    check.Expect(!UserKeyExists(ProductKey), "no settings key is written");
+    check.Equal(IniBytes(), "(no file)", "outval.ini");
 }
 
 void ExpectSettings(Checker &check, const std::string &logDir)
@@ -327,12 +341,21 @@ void PlantedSpooler(Checker &check, const std::string &name, const std::string &
     check.Expect(!Exists(PlantedSpoolerTrace), "the planted WINSPOOL.DRV never ran");
 }
 
+// Refused before anything is done: the box, the start entry alone, and no
+// package file anywhere under the Windows directory (in a 64-bit prefix,
+// System32 as well as SysWOW64).
 void Refused(Checker &check, const std::string &name, const std::string &windows)
 {
     RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(name), windows, {}));
     ExpectRun(check, result, 0, {{Refusal, 0x10, "OK"}});
     check.Equal(Join(LogMessages(check)), Join(ExpectedLog(0)), "log");
     ExpectFiles(check, 0);
+    std::vector<std::string> found;
+    for (const char *file : PackageFiles) {
+        std::vector<std::string> copies = FindFiles(WindowsDirectory(), file);
+        found.insert(found.end(), copies.begin(), copies.end());
+    }
+    check.Equal(Join(found), "", "package files under " + WindowsDirectory());
     ExpectNotRegistered(check);
 }
 
@@ -394,7 +417,8 @@ std::vector<Scenario> Scenarios()
                             [=](Checker &c) { FirstInstallation(c, name, windows, yes); }});
         }
     }
-    const char *const refused[] = {"nt351", "win95", "win98", "winme", "vista", "win7", "win10"};
+    const char *const refused[] = {"nt351", "win95", "win98",   "winme",     "vista",
+                                   "win7",  "win10", "winxp64", "win2003-64"};
     for (const char *windows : refused) {
         std::string name = std::string("refused-") + windows;
         list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, name, windows); }});

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Owns what the end-to-end tests need around Wine: an X server, a private
-# 32-bit prefix made from scratch once per test run, and a clean copy of it
-# for each scenario.
-#   wine.sh setup STATE                   start Xvfb, make the base prefix
-#   wine.sh base STATE                    make the base prefix if it is missing
+# Owns what the end-to-end tests need around Wine: an X server, private
+# prefixes made from scratch once per test run (a 32-bit one, and a 64-bit
+# one for the 64-bit Windows the installer must refuse), and a clean copy of
+# one for each scenario. A scenario whose name ends in 64 runs in the 64-bit
+# prefix, every other in the 32-bit one.
+#   wine.sh setup STATE                   start Xvfb, make both base prefixes
+#   wine.sh base STATE [win64]            make the base prefix if it is missing
 #   wine.sh xserver STATE                 start Xvfb; its display goes to STATE/display
-#   wine.sh copy STATE DEST               a fresh copy of the base prefix in DEST
+#   wine.sh copy STATE DEST [win64]       a fresh copy of the base prefix in DEST
 #   wine.sh scenario STATE BUILD NAME     run one scenario in a fresh copy
 #   wine.sh list STATE BUILD NAMES        the driver's scenarios are NAMES
 #   wine.sh cleanup STATE                 stop Xvfb
@@ -15,7 +17,16 @@ command=${1:?command}
 state=${2:?state folder}
 here=$(cd "$(dirname "$0")" && pwd)
 source_root=$(cd "$here/../.." && pwd)
-export WINEARCH=win32 WINEDEBUG=-all
+export WINEDEBUG=-all
+
+# The base prefix of an architecture: win32 (the default) or win64.
+base_of() {
+    case "${1:-win32}" in
+    win32) echo "$state/base" ;;
+    win64) echo "$state/base64" ;;
+    *) echo "e2e: no such prefix architecture: $1" >&2; exit 2 ;;
+    esac
+}
 
 need_tools() {
     for tool in wine wineboot wineserver Xvfb; do
@@ -51,23 +62,26 @@ start_x() {
 }
 
 make_base() {
-    rm -rf "$state/base.new"
-    WINEPREFIX="$state/base.new" wineboot -i >"$state/wineboot.log" 2>&1
-    WINEPREFIX="$state/base.new" configure_prefix
-    WINEPREFIX="$state/base.new" wineserver -w
-    mv "$state/base.new" "$state/base"
+    local arch=${1:-win32} base
+    base=$(base_of "$arch")
+    rm -rf "$base.new"
+    WINEARCH=$arch WINEPREFIX="$base.new" wineboot -i >"$base-wineboot.log" 2>&1
+    WINEARCH=$arch WINEPREFIX="$base.new" configure_prefix
+    WINEARCH=$arch WINEPREFIX="$base.new" wineserver -w
+    mv "$base.new" "$base"
 }
 
 # Wine's own DLLs are never written: link them. What a run writes is copied.
 copy_prefix() {
-    local destination=$1 written
+    local destination=$1 base written
+    base=$(base_of "${2:-win32}")
     rm -rf "$destination"
     mkdir -p "$(dirname "$destination")"
-    cp -al "$state/base" "$destination"
+    cp -al "$base" "$destination"
     for written in "$destination"/*.reg "$destination"/drive_c/users "$destination"/drive_c/windows/*.ini; do
         [ -e "$written" ] || continue
         rm -rf "$written"
-        cp -a "$state/base/${written#$destination/}" "$written"
+        cp -a "$base/${written#$destination/}" "$written"
     done
 }
 
@@ -79,13 +93,14 @@ setup)
     mkdir -p "$state"
     start_x
     export DISPLAY=$(cat "$state/display")
-    make_base
-    echo "e2e: prefix ready in $state/base, X server on $DISPLAY"
+    make_base win32
+    make_base win64
+    echo "e2e: prefixes ready in $state/base and $state/base64, X server on $DISPLAY"
     ;;
 base)
     need_tools
     mkdir -p "$state"
-    [ -d "$state/base" ] || make_base
+    [ -d "$(base_of "${3:-}")" ] || make_base "${3:-win32}"
     ;;
 xserver)
     need_tools
@@ -93,17 +108,19 @@ xserver)
     start_x
     ;;
 copy)
-    copy_prefix "${3:?destination}"
+    copy_prefix "${3:?destination}" "${4:-win32}"
     ;;
 scenario)
     need_tools
     build=${3:?build folder}
     name=${4:?scenario}
-    [ -d "$state/base" ] && [ -f "$state/display" ] || { echo "e2e: setup has not run" >&2; exit 1; }
+    arch=win32
+    case "$name" in *64) arch=win64 ;; esac
+    [ -d "$(base_of $arch)" ] && [ -f "$state/display" ] || { echo "e2e: setup has not run" >&2; exit 1; }
     run="$state/runs/$name"
     rm -rf "$run"
-    copy_prefix "$run/prefix"
-    export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEDEBUG=-all,+relay
+    copy_prefix "$run/prefix" $arch
+    export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEARCH=$arch WINEDEBUG=-all,+relay
     status=0
     wine "$build/e2e_driver.exe" scenario "$name" \
         --installer "$(winepath -w "$build/ScrivoxSetup.exe" 2>/dev/null)" \
@@ -120,7 +137,7 @@ list)
     need_tools
     build=${3:?build folder}
     expected=${4:?scenario names}
-    export DISPLAY=$(cat "$state/display") WINEPREFIX="$state/base"
+    export DISPLAY=$(cat "$state/display") WINEPREFIX="$state/base" WINEARCH=win32
     listed=$(wine "$build/e2e_driver.exe" list | tr -d '\r' | tr '\n' ' ')
     wineserver -k || true
     if [ "${listed% }" != "$expected" ]; then
@@ -136,7 +153,7 @@ cleanup)
     fi
     ;;
 *)
-    echo "usage: $0 setup|scenario|cleanup STATE ..." >&2
+    echo "usage: $0 setup|base|xserver|copy|scenario|list|cleanup STATE ..." >&2
     exit 2
     ;;
 esac
