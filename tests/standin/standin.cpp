@@ -3,10 +3,12 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,6 +31,17 @@ struct Fault {
 };
 
 Machine machine;
+
+// Each process's machine lives in a folder of its own below the build folder
+// (STANDIN_FOLDER), removed when the process ends.
+struct MachineFolder {
+    ~MachineFolder()
+    {
+        if (!machine.root.empty())
+            fs::remove_all(machine.root);
+    }
+} machineFolder;
+
 std::vector<Fault> faults;
 std::map<std::string, int> callCounts;
 DWORD lastError;
@@ -108,8 +121,13 @@ void Reset()
     faults.clear();
     callCounts.clear();
     lastError = 0;
-    char root[] = "/tmp/standin-XXXXXX";
-    machine.root = mkdtemp(root);
+    fs::create_directories(STANDIN_FOLDER);
+    std::string root = std::string(STANDIN_FOLDER) + "/machine-XXXXXX";
+    if (mkdtemp(&root[0]) == NULL) {
+        perror(("stand-in: cannot make " + root).c_str());
+        abort();
+    }
+    machine.root = root;
     machine.environment["windir"] = machine.windowsDirectory;
     machine.environment["TEMP"] = "C:\\TEMP";
     MakeDirectory(machine.currentDirectory);
@@ -226,6 +244,13 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD le
     if (Record("GetPrinterDriverDirectoryA", {Text(server), Text(environment), Number(level),
                                               Pointer(buffer), Number(size), Pointer(needed)}))
         return FALSE;
+    if (machine.driverDirectoryUnterminated) {
+        // A faulty spooler: as much of the path as the buffer holds, no NUL.
+        memset(buffer, 'X', size);
+        memcpy(buffer, machine.driverDirectory.data(),
+               std::min<size_t>(size, machine.driverDirectory.size()));
+        return TRUE;
+    }
     DWORD length = static_cast<DWORD>(machine.driverDirectory.size() + 1);
     if (needed)
         *needed = length;
@@ -529,8 +554,13 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
         lastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    if (!exists)
-        machine.attributes[host] = FILE_ATTRIBUTE_ARCHIVE;
+    if (!exists) {
+        // A new file takes the attributes it is created with (the low word of
+        // the flags); "normal" alone gives an ordinary file, which Windows
+        // marks for archiving.
+        DWORD attributes = flags & 0xFFFF & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+        machine.attributes[host] = attributes ? attributes : FILE_ATTRIBUTE_ARCHIVE;
+    }
     HANDLE handle = NewHandle();
     machine.openFiles[handle] = fd;
     return handle;
@@ -708,7 +738,9 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    Record("MessageBoxA", {Pointer(owner), Text(text), Text(caption), Number(type)});
+    // A box that cannot be made is never shown, and the call returns 0.
+    if (Record("MessageBoxA", {Pointer(owner), Text(text), Text(caption), Number(type)}))
+        return 0;
     machine.boxes.push_back({owner, Text(text), Text(caption), type});
     if (!machine.answers.empty()) {
         int answer = machine.answers.front();

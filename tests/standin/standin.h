@@ -69,12 +69,15 @@ struct Machine {
     std::string tempPath = "C:\\TEMP\\";
     std::string windowsDirectory = "C:\\WINDOWS";
     std::string driverDirectory = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
+    bool driverDirectoryUnterminated = false; // the spooler fills the buffer without a NUL
     std::string systemDirectory = "C:\\WINDOWS\\system32";
     std::map<std::string, std::string, NoCase> environment;
-    std::map<std::string, DWORD> attributes; // host path -> attributes of existing files
+    std::map<std::string, DWORD> attributes; // host path -> attributes of existing files,
+                                             // new ones as CreateFileA was asked to make them
     SYSTEMTIME clock = {2004, 3, 6, 6, 9, 5, 7, 0};
     // Message boxes: answers given in order; with none left an OK-only box is
-    // answered IDOK and any other box counts as unanswered and returns 0.
+    // answered IDOK and any other box counts as unanswered and returns 0. A
+    // failing MessageBoxA (Fail) shows nothing and returns 0.
     std::vector<int> answers;
     std::vector<Box> boxes;
     int unansweredBoxes = 0;

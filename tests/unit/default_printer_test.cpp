@@ -27,15 +27,24 @@ protected:
     }
 };
 
-TEST_F(DefaultPrinterTest, NoLeavesTheDefaultPrinterAlone)
+TEST_F(DefaultPrinterTest, OnlyYesChangesTheDefaultPrinter)
 {
-    standin::M().defaultPrinter = "Other";
-    Answer({IDOK, IDNO});
-    EXPECT_EQ(RunInstaller(), 1);
-    EXPECT_EQ(standin::M().defaultPrinter, "Other");
-    EXPECT_TRUE(standin::CallsTo("SetDefaultPrinterA").empty());
-    EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty());
-    ExpectBroadcast(0);
+    for (bool boxFails : {false, true}) {
+        const char *why = boxFails ? "the question could not be shown" : "No";
+        StartOver();
+        standin::M().defaultPrinter = "Other";
+        if (boxFails) {
+            Answer({IDOK});
+            standin::Fail("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY, 2);
+        } else {
+            Answer({IDOK, IDNO});
+        }
+        EXPECT_EQ(RunInstaller(), 1) << why;
+        EXPECT_EQ(standin::M().defaultPrinter, "Other") << why;
+        EXPECT_TRUE(standin::CallsTo("SetDefaultPrinterA").empty()) << why;
+        EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty()) << why;
+        ExpectBroadcast(0);
+    }
 }
 
 TEST_F(DefaultPrinterTest, YesOnNt5SetsTheInstalledPrinterThroughTheSpooler)

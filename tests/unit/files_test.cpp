@@ -96,6 +96,15 @@ TEST_F(FilesTest, CancelLeavesTheFilesCopiedAndStopsBeforeTheSpooler)
     EXPECT_TRUE(standin::CallsTo("AddPrinterA").empty());
 }
 
+TEST_F(FilesTest, AnInstallationQuestionThatCannotBeShownIsNoConsent)
+{
+    standin::Fail("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY, 1);
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_TRUE(BoxesAre({{DoFilesErrorText, MB_ICONERROR}}));
+    EXPECT_TRUE(standin::CallsTo("AddPrinterDriverA").empty());
+    EXPECT_TRUE(standin::CallsTo("AddPrinterA").empty());
+}
+
 TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
 {
     // 256 bytes hold the directory, "\", the name and the NUL: the names have

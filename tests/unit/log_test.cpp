@@ -44,6 +44,18 @@ TEST_F(LogTest, TheFileIsOpenedForAppendingWithSharing)
     EXPECT_EQ(opens[0].args[2], std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE));
     EXPECT_EQ(opens[0].args[4], std::to_string(OPEN_ALWAYS));
     EXPECT_EQ(standin::CallsTo("GetTempPathA")[0].args[0], "512");
+    EXPECT_EQ(standin::FileAttributes(LogPath), (DWORD)FILE_ATTRIBUTE_ARCHIVE)
+        << "the log is made an ordinary file, open to the next entry";
+}
+
+TEST_F(LogTest, AFailedSeekToTheEndSkipsTheEntry)
+{
+    standin::PutFile(LogPath, "earlier run\r\n");
+    standin::Fail("SetFilePointer", ERROR_INVALID_PARAMETER);
+    WriteLog("x");
+    EXPECT_EQ(standin::FileContents(LogPath), "earlier run\r\n")
+        << "an entry written where the file was opened overwrites its start";
+    EXPECT_TRUE(standin::CallsTo("WriteFile").empty());
 }
 
 TEST_F(LogTest, TwoRunsAppendToTheSameFile)

@@ -28,6 +28,11 @@ TEST_F(SequenceTest, AFailedDriverDirectoryQueryEndsSilently)
         {"query fails", [] { standin::Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED); }},
         {"directory longer than the buffer",
          [] { standin::M().driverDirectory = "C:\\" + std::string(300, 'D'); }},
+        {"an answer without its terminator",
+         [] {
+             standin::M().driverDirectory = "C:\\" + std::string(300, 'D');
+             standin::M().driverDirectoryUnterminated = true;
+         }},
     };
     for (auto &c : cases) {
         StartOver();
@@ -52,22 +57,30 @@ TEST_F(SequenceTest, TheStepsRunInOrder)
 {
     Answer({IDOK, IDNO});
     ASSERT_EQ(RunInstaller(), 1);
-    // The first call of each step's characteristic operation, in order.
-    const char *const steps[] = {"CreateFileA",
-                                 "GetVersionExA",
-                                 "GetPrinterDriverDirectoryA",
-                                 "CopyFileA",
-                                 "AddPrinterDriverA",
-                                 "AddPrinterA",
-                                 "RegCreateKeyExA",
-                                 "WritePrivateProfileStringA",
-                                 "MessageBoxA"};
-    std::vector<std::string> called = standin::FunctionsCalled();
-    size_t at = 0;
-    for (const char *step : steps) {
-        auto found = std::find(called.begin() + at, called.end(), step);
-        ASSERT_NE(found, called.end()) << step << " not called after the previous step";
-        at = found - called.begin();
+    // The first call of each step's characteristic operation, in order; a box
+    // is known by its text.
+    const struct {
+        const char *function, *boxText;
+    } steps[] = {{"CreateFileA", NULL},
+                 {"GetVersionExA", NULL},
+                 {"GetPrinterDriverDirectoryA", NULL},
+                 {"CopyFileA", NULL},
+                 {"MessageBoxA", InstallQuestionText},
+                 {"AddPrinterDriverA", NULL},
+                 {"AddPrinterA", NULL},
+                 {"RegCreateKeyExA", NULL},
+                 {"WritePrivateProfileStringA", NULL},
+                 {"MessageBoxA", DefaultQuestionText},
+                 {"MessageBoxA", CompletionText}};
+    const std::vector<standin::Call> &calls = standin::M().calls;
+    auto at = calls.begin();
+    for (const auto &step : steps) {
+        at = std::find_if(at, calls.end(), [&](const standin::Call &call) {
+            return call.function == step.function &&
+                   (step.boxText == NULL || call.args[1] == step.boxText);
+        });
+        ASSERT_NE(at, calls.end()) << step.function << " " << (step.boxText ? step.boxText : "")
+                                   << " not called after the previous step";
     }
 }
 
