@@ -4,7 +4,7 @@ enable_testing()
 find_package(GTest REQUIRED)
 
 add_library(standin STATIC tests/standin/standin.cpp)
-target_include_directories(standin PUBLIC tests/standin/include tests/standin)
+target_include_directories(standin PUBLIC tests/standin/include tests/standin tests)
 target_compile_options(standin PRIVATE ${WARNINGS})
 # The stand-in's file system lives here, never outside the build folder.
 target_compile_definitions(standin PRIVATE STANDIN_FOLDER="${CMAKE_BINARY_DIR}/standin")

@@ -45,7 +45,9 @@ target_link_options(planted_spooler PRIVATE -s -static-libgcc -Wl,--kill-at)
 target_link_libraries(planted_spooler PRIVATE kernel32)
 
 # The end-to-end test driver, a Win32 program run under Wine beside the installer.
-add_executable(e2e_driver tests/e2e/harness.cpp tests/e2e/scenarios.cpp)
+add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp
+    tests/e2e/scenarios.cpp tests/e2e/report.cpp tests/e2e/firstbox.cpp)
+target_include_directories(e2e_driver PRIVATE tests)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)
 target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 version kernel32)

@@ -9,7 +9,6 @@
 
 namespace {
 
-const char Caption[] = "Quorvane Scrivox Installer";
 const DWORD RunTimeoutMs = 60000;
 
 struct BoxSearch {

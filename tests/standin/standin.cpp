@@ -1,6 +1,8 @@
 // The scripted machine behind the host stand-in of the Win32 calls.
 #include "standin.h"
 
+#include "expected.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -133,8 +135,7 @@ void Reset()
     MakeDirectory(machine.currentDirectory);
     MakeDirectory("C:\\TEMP");
     MakeDirectory(machine.driverDirectory);
-    static const char *const names[] = {"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"};
-    for (const char *name : names)
+    for (const char *name : expected::PackageFiles)
         PutFile(machine.currentDirectory + "\\" + name, std::string("contents of ") + name);
 }
 

@@ -54,11 +54,11 @@ TEST_F(DefaultPrinterTest, YesOnNt5SetsTheInstalledPrinterThroughTheSpooler)
         SetVersion(VER_PLATFORM_WIN32_NT, 5, minor);
         Answer({IDOK, IDYES});
         EXPECT_EQ(RunInstaller(), 1);
-        EXPECT_EQ(standin::M().defaultPrinter, "Scrivox Demo NT Driver");
+        EXPECT_EQ(standin::M().defaultPrinter, expected::DriverName);
         EXPECT_EQ(standin::CallsTo("GetProcAddress").back().args,
                   (std::vector<std::string>{"winspool.drv", "SetDefaultPrinterA"}))
             << "bound from the spooler loaded for the earlier steps";
-        EXPECT_EQ(standin::CallsTo("SetDefaultPrinterA")[0].args[0], "Scrivox Demo NT Driver");
+        EXPECT_EQ(standin::CallsTo("SetDefaultPrinterA")[0].args[0], expected::DriverName);
         ExpectBroadcast(1);
         ExpectReleased("NT 5");
         EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType},
@@ -73,7 +73,7 @@ TEST_F(DefaultPrinterTest, YesOnNt4WritesTheDeviceEntryFromTheDescription)
     Answer({IDOK, IDYES});
     EXPECT_EQ(RunInstaller(), 1);
     EXPECT_EQ(standin::M().systemProfile["windows"]["device"], Nt4Device);
-    EXPECT_EQ(standin::M().defaultPrinter, "Scrivox Demo NT Driver");
+    EXPECT_EQ(standin::M().defaultPrinter, expected::DriverName);
     EXPECT_TRUE(standin::CallsTo("SetDefaultPrinterA").empty());
     std::vector<standin::Call> blocks = standin::CallsTo("GlobalAlloc");
     ASSERT_EQ(blocks.size(), 2u);
@@ -109,8 +109,10 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         {"size 0", 4, [] { standin::Fail("GetPrinterA", ERROR_INVALID_HANDLE, 1); }},
         {"allocation fails", 4, [] { standin::Fail("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, 1); }},
         {"read fails", 4, [] { standin::Fail("GetPrinterA", ERROR_INVALID_HANDLE, 2); }},
-        {"no driver name", 4, [] { standin::M().printers[DriverName].nullDriverName = true; }},
-        {"no port name", 4, [] { standin::M().printers[DriverName].nullPortName = true; }},
+        {"no driver name", 4,
+         [] { standin::M().printers[expected::DriverName].nullDriverName = true; }},
+        {"no port name", 4,
+         [] { standin::M().printers[expected::DriverName].nullPortName = true; }},
         {"device block fails", 4, [] { standin::Fail("GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, 2); }},
         {"profile write fails", 4,
          [] { standin::Fail("WriteProfileStringA", ERROR_ACCESS_DENIED); }},
@@ -129,8 +131,8 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         ASSERT_EQ(DoFiles(), 1);
         ASSERT_EQ(AddDriverAndPrinter(), 1);
         c.arrange();
-        char name[] = DRIVER_NAME;
-        EXPECT_EQ(MakeDefaultPrinter(name), 0) << c.why;
+        std::string name = expected::DriverName;
+        EXPECT_EQ(MakeDefaultPrinter(&name[0]), 0) << c.why;
         EXPECT_EQ(standin::M().defaultPrinter, "Other") << c.why;
         ExpectBroadcast(0);
         ExpectReleased(c.why);
@@ -140,8 +142,9 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         StartOver();
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         memset(DriverDirectory, 0, sizeof DriverDirectory);
-        standin::AddPrinter(DriverName, DriverName, "LPT1:"); // arranged before the run
-        standin::M().drivers[DriverName].name = DriverName;
+        standin::AddPrinter(expected::DriverName, expected::DriverName,
+                            "LPT1:"); // arranged before the run
+        standin::M().drivers[expected::DriverName].name = expected::DriverName;
         c.arrange();
         Answer({IDOK, IDYES});
         EXPECT_EQ(RunInstaller(), 1) << c.why;
@@ -161,14 +164,14 @@ TEST_F(DefaultPrinterTest, ANullNameReturnsBeforeAnySpoolerCall)
 
 TEST_F(DefaultPrinterTest, NoDefaultIsMadeWithoutAKnownNtVersion)
 {
-    standin::AddPrinter(DriverName, DriverName, "LPT1:");
-    char name[] = DRIVER_NAME;
+    standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+    std::string name = expected::DriverName;
     standin::Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(MakeDefaultPrinter(name), 0);
+    EXPECT_EQ(MakeDefaultPrinter(&name[0]), 0);
     StartOver();
-    standin::AddPrinter(DriverName, DriverName, "LPT1:");
+    standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
     SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-    EXPECT_EQ(MakeDefaultPrinter(name), 0);
+    EXPECT_EQ(MakeDefaultPrinter(&name[0]), 0);
     EXPECT_TRUE(standin::M().defaultPrinter.empty());
     ExpectBroadcast(0);
 }

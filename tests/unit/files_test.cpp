@@ -23,7 +23,7 @@ TEST_F(FilesTest, AFirstInstallationCopiesTheFourFilesInOrderAndAsks)
     ASSERT_EQ(copies.size(), 4u);
     ASSERT_EQ(resets.size(), 4u);
     for (unsigned i = 0; i < 4; ++i) {
-        const char *name = DriverFileSet[i];
+        const char *name = expected::PackageFiles[i];
         EXPECT_EQ(copies[i].args,
                   (std::vector<std::string>{std::string(".\\") + name, Destination(name), "0"}));
         EXPECT_EQ(resets[i].args, (std::vector<std::string>{Destination(name), "128"}));
@@ -36,8 +36,7 @@ TEST_F(FilesTest, AFirstInstallationCopiesTheFourFilesInOrderAndAsks)
 
     std::vector<std::string> log = LogMessages();
     std::vector<std::string> expected = {"", " BEGIN"};
-    for (const std::string &entry :
-         CopiedEntries({"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"}))
+    for (const std::string &entry : CopiedEntries(4))
         expected.push_back(entry);
     expected.push_back("Result = 0");
     EXPECT_EQ(log, expected);
@@ -48,11 +47,11 @@ TEST_F(FilesTest, AFirstInstallationCopiesTheFourFilesInOrderAndAsks)
 
 TEST_F(FilesTest, ReadOnlyCopiesInTheDriverDirectoryAreOverwritten)
 {
-    for (const char *name : DriverFileSet)
+    for (const char *name : expected::PackageFiles)
         standin::PutFile(Destination(name), "old version", FILE_ATTRIBUTE_READONLY);
     Answer({IDOK, IDNO});
     EXPECT_EQ(RunInstaller(), 1);
-    for (const char *name : DriverFileSet)
+    for (const char *name : expected::PackageFiles)
         EXPECT_EQ(standin::FileContents(Destination(name)), std::string("contents of ") + name);
 }
 
@@ -75,7 +74,7 @@ TEST_F(FilesTest, AMissingThirdFileStopsTheCopiesThere)
     EXPECT_TRUE(BoxesAre({{" .\\SCRVUI.DLL => \n " + Destination("SCRVUI.DLL"), MB_ICONERROR},
                           {DoFilesErrorText, MB_ICONERROR}}));
     std::vector<std::string> expected = {"", " BEGIN"};
-    for (const std::string &entry : CopiedEntries({"SCRIVOX.PPD", "SCRVDRV.DLL"}))
+    for (const std::string &entry : CopiedEntries(2))
         expected.push_back(entry);
     EXPECT_EQ(LogMessages(), expected);
     EXPECT_EQ(standin::CallsTo("CopyFileA").size(), 3u) << "the fourth file is never attempted";
@@ -89,7 +88,7 @@ TEST_F(FilesTest, CancelLeavesTheFilesCopiedAndStopsBeforeTheSpooler)
     EXPECT_EQ(RunInstaller(), 0);
     EXPECT_TRUE(
         BoxesAre({{InstallQuestionText, InstallQuestionType}, {DoFilesErrorText, MB_ICONERROR}}));
-    for (const char *name : DriverFileSet)
+    for (const char *name : expected::PackageFiles)
         EXPECT_TRUE(standin::FileExists(Destination(name))) << name;
     EXPECT_EQ(LogMessages().size(), 6u);
     EXPECT_TRUE(standin::CallsTo("AddPrinterDriverA").empty());
@@ -128,13 +127,14 @@ TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
                 const std::string &destination = call.args[function[0] == 'C' ? 1 : 0];
                 std::string name = destination.substr(destination.rfind('\\') + 1);
                 EXPECT_EQ(destination, directory + "\\" + name) << "a cut path was used";
-                EXPECT_NE(std::find(std::begin(DriverFileSet), std::end(DriverFileSet), name),
-                          std::end(DriverFileSet))
+                EXPECT_NE(std::find(std::begin(expected::PackageFiles),
+                                    std::end(expected::PackageFiles), name),
+                          std::end(expected::PackageFiles))
                     << "a cut path was used: " << name;
             }
         }
         if (c.copied < 4) {
-            const char *failed = DriverFileSet[c.copied];
+            const char *failed = expected::PackageFiles[c.copied];
             ASSERT_EQ(standin::M().boxes.size(), 2u) << c.length;
             std::string opening = std::string(" .\\") + failed + " => \n " + directory;
             EXPECT_EQ(standin::M().boxes[0].text.rfind(opening, 0), 0u)

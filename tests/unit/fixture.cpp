@@ -2,12 +2,6 @@
 
 #include <string.h>
 
-const char RefusalText[] = "This driver requires Windows NT 4.0 or 2000";
-const char DoFilesErrorText[] = "Error 01: (DoFiles)";
-const char InstallQuestionText[] = "Scrivox Driver (NT-2000-XP)\nDo you want to install it?";
-const char DefaultQuestionText[] = "Set Quorvane Scrivox as default?";
-const char CompletionText[] = "Install procedure has been\nsuccessfully completed.";
-
 void InstallerTest::SetUp()
 {
     StartOver();
@@ -91,21 +85,21 @@ void InstallerTest::ExpectEndedSilently(const char *why)
                    << "box " << i << " \"" << shown[i].text << "\" was shown but not expected";
         const standin::Box &box = shown[i];
         if (box.text != expected[i].text || box.type != expected[i].type ||
-            box.caption != InstallerCaption || box.owner != NULL)
+            box.caption != expected::Caption || box.owner != NULL)
             return ::testing::AssertionFailure()
                    << "box " << i << ": got text \"" << box.text << "\" type 0x" << std::hex
                    << box.type << " caption \"" << box.caption << "\" owner "
                    << (box.owner ? "set" : "none") << "; expected \"" << expected[i].text
-                   << "\" type 0x" << expected[i].type << " caption \"" << InstallerCaption
+                   << "\" type 0x" << expected[i].type << " caption \"" << expected::Caption
                    << "\" owner none";
     }
     return ::testing::AssertionSuccess();
 }
 
-std::vector<std::string> CopiedEntries(std::initializer_list<const char *> names)
+std::vector<std::string> CopiedEntries(unsigned count)
 {
     std::vector<std::string> entries;
-    for (const char *name : names)
-        entries.push_back(std::string("Copied .\\") + name);
+    for (unsigned i = 0; i < count; ++i)
+        entries.push_back(std::string("Copied .\\") + expected::PackageFiles[i]);
     return entries;
 }

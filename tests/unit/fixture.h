@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
 #include "scrivox.h"
 #include "standin.h"
 
@@ -18,13 +19,13 @@ struct ExpectedBox {
 };
 
 // Texts of the installer's boxes, as the user sees them.
-extern const char RefusalText[];
-extern const char DoFilesErrorText[];
-extern const char InstallQuestionText[];
-extern const char DefaultQuestionText[];
-extern const char CompletionText[];
-const UINT InstallQuestionType = MB_OKCANCEL | MB_ICONQUESTION;
-const UINT DefaultQuestionType = MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL;
+using expected::CompletionText;
+using expected::DefaultQuestionText;
+using expected::DoFilesErrorText;
+using expected::InstallQuestionText;
+using expected::RefusalText;
+const UINT InstallQuestionType = expected::InstallQuestionFlags;
+const UINT DefaultQuestionType = expected::DefaultQuestionFlags;
 
 const char LogPath[] = "C:\\TEMP\\Scrivox.log";
 
@@ -51,6 +52,7 @@ protected:
 // Every box shown, in order: text, flags, the installer's caption and no owner.
 ::testing::AssertionResult BoxesAre(const std::vector<ExpectedBox> &expected);
 
-std::vector<std::string> CopiedEntries(std::initializer_list<const char *> names);
+// The log entries of the first `count` package files copied.
+std::vector<std::string> CopiedEntries(unsigned count);
 
 #endif

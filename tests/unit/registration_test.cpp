@@ -12,10 +12,10 @@ TEST_F(RegistrationTest, TheDriverRecordNamesTheCopiedFiles)
     std::vector<standin::Call> adds = standin::CallsTo("AddPrinterDriverA");
     ASSERT_EQ(adds.size(), 1u);
     EXPECT_EQ(adds[0].args, (std::vector<std::string>{"(null)", "3"}));
-    ASSERT_EQ(standin::M().drivers.count(DriverName), 1u);
-    const standin::Driver &driver = standin::M().drivers[DriverName];
+    ASSERT_EQ(standin::M().drivers.count(expected::DriverName), 1u);
+    const standin::Driver &driver = standin::M().drivers[expected::DriverName];
     EXPECT_EQ(driver.version, 2024u);
-    EXPECT_EQ(driver.name, "Scrivox Demo NT Driver");
+    EXPECT_EQ(driver.name, expected::DriverName);
     EXPECT_EQ(driver.environment, "Windows NT x86");
     EXPECT_EQ(driver.driverPath, "SCRVDRV.DLL");
     EXPECT_EQ(driver.dataFile, "SCRIVOX.PPD");
@@ -34,11 +34,11 @@ TEST_F(RegistrationTest, ThePrinterRecordSetsOnlyItsFiveFields)
     ASSERT_EQ(RunInstaller(), 1);
     std::vector<standin::Call> adds = standin::CallsTo("AddPrinterA");
     ASSERT_EQ(adds.size(), 1u);
-    EXPECT_EQ(adds[0].args, (std::vector<std::string>{"(null)", "2", "Scrivox Demo NT Driver"}));
-    const standin::Printer &printer = standin::M().printers[DriverName];
-    EXPECT_EQ(printer.name, "Scrivox Demo NT Driver");
+    EXPECT_EQ(adds[0].args, (std::vector<std::string>{"(null)", "2", expected::DriverName}));
+    const standin::Printer &printer = standin::M().printers[expected::DriverName];
+    EXPECT_EQ(printer.name, expected::DriverName);
     EXPECT_EQ(printer.port, "LPT1:");
-    EXPECT_EQ(printer.driver, "Scrivox Demo NT Driver");
+    EXPECT_EQ(printer.driver, expected::DriverName);
     EXPECT_EQ(printer.printProcessor, "WinPrint");
     EXPECT_EQ(printer.datatype, "RAW");
     const PRINTER_INFO_2A &added = printer.added;
@@ -60,16 +60,17 @@ TEST_F(RegistrationTest, AnExistingPrinterIsReopenedAndTheRunGoesOn)
 {
     for (bool productPrinterExists : {true, false}) {
         StartOver();
-        standin::AddPrinter(DriverName, DriverName, "LPT1:");
+        standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
         if (productPrinterExists)
-            standin::AddPrinter(ProductPrinterName, DriverName, "LPT1:");
+            standin::AddPrinter(expected::ProductPrinterName, expected::DriverName, "LPT1:");
         Answer({IDOK, IDNO});
         EXPECT_EQ(RunInstaller(), 1) << productPrinterExists;
         EXPECT_EQ(LogAfterCopies(),
                   (std::vector<std::string>{"Add Printer Error 1802", "Result = 0"}));
         std::vector<standin::Call> opens = standin::CallsTo("OpenPrinterA");
         ASSERT_EQ(opens.size(), 1u);
-        EXPECT_EQ(opens[0].args, (std::vector<std::string>{"Quorvane Scrivox", "(null)"}));
+        EXPECT_EQ(opens[0].args,
+                  (std::vector<std::string>{expected::ProductPrinterName, "(null)"}));
         EXPECT_EQ(standin::M().boxes.back().text, CompletionText);
     }
 }
@@ -83,7 +84,7 @@ TEST_F(RegistrationTest, AnyOtherAddFailureEndsTheRunWithItsCodeLogged)
     EXPECT_EQ(LogAfterCopies(), (std::vector<std::string>{"Add Printer Error 1797"}));
     EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType}}))
         << "no box after the question";
-    for (const char *name : DriverFileSet)
+    for (const char *name : expected::PackageFiles)
         EXPECT_TRUE(standin::FileExists(standin::M().driverDirectory + "\\" + name));
     EXPECT_TRUE(standin::CallsTo("OpenPrinterA").empty());
     EXPECT_TRUE(standin::CallsTo("RegCreateKeyExA").empty());
@@ -92,9 +93,9 @@ TEST_F(RegistrationTest, AnyOtherAddFailureEndsTheRunWithItsCodeLogged)
 TEST_F(RegistrationTest, AnAlreadyRegisteredDriverIsNoObstacle)
 {
     standin::Fail("AddPrinterDriverA", 3012 /* ERROR_PRINTER_DRIVER_ALREADY_INSTALLED */);
-    standin::M().drivers[DriverName].name = DriverName;
+    standin::M().drivers[expected::DriverName].name = expected::DriverName;
     EXPECT_EQ(AddDriverAndPrinter(), 1);
-    EXPECT_EQ(standin::M().printers.count(DriverName), 1u);
+    EXPECT_EQ(standin::M().printers.count(expected::DriverName), 1u);
 }
 
 } // namespace

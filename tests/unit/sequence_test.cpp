@@ -49,7 +49,7 @@ TEST_F(SequenceTest, ACompletedRunEndsWithTheCompletionBoxAndOne)
     const standin::Box &last = standin::M().boxes.back();
     EXPECT_EQ(last.text, CompletionText);
     EXPECT_EQ(last.type, (UINT)MB_ICONINFORMATION);
-    EXPECT_EQ(last.caption, InstallerCaption);
+    EXPECT_EQ(last.caption, expected::Caption);
     EXPECT_EQ(last.owner, (HWND)NULL);
 }
 
@@ -105,12 +105,11 @@ TEST_F(SequenceTest, AFirstInstallationOnNt4AndNt5ShowsEveryBoxAndLogsEveryStep)
                               {CompletionText, MB_ICONINFORMATION}}))
             << system.system;
         std::vector<std::string> expected = {"", " BEGIN"};
-        for (const std::string &entry :
-             CopiedEntries({"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"}))
+        for (const std::string &entry : CopiedEntries(4))
             expected.push_back(entry);
         expected.push_back("Result = 0");
         EXPECT_EQ(LogMessages(), expected) << system.system;
-        EXPECT_EQ(standin::M().defaultPrinter, DriverName) << system.system;
+        EXPECT_EQ(standin::M().defaultPrinter, expected::DriverName) << system.system;
     }
 }
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-const char ProductKey[] = "HKCU\\SOFTWARE\\QRN\\Scrivox";
+const std::string ProductKey = std::string("HKCU\\") + expected::ProductKey;
 const char IniPath[] = "C:\\WINDOWS\\outval.ini";
 
 class SettingsTest : public InstallerTest {
@@ -33,8 +33,8 @@ TEST_F(SettingsTest, TheKeyValuesAndIniAreWrittenAndTheResultLogged)
     std::vector<standin::Call> creates = standin::CallsTo("RegCreateKeyExA");
     ASSERT_EQ(creates.size(), 1u);
     EXPECT_EQ(creates[0].args,
-              (std::vector<std::string>{"HKCU", "SOFTWARE\\QRN\\Scrivox", "0", "REG_SZ", "0",
-                                        "983103", "(null)", "ptr", "ptr"}));
+              (std::vector<std::string>{"HKCU", expected::ProductKey, "0", "REG_SZ", "0", "983103",
+                                        "(null)", "ptr", "ptr"}));
     EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 0"}));
 
     std::vector<standin::Call> sets = standin::CallsTo("RegSetValueExA");

@@ -40,8 +40,8 @@ TEST_F(SpoolerTest, ItIsLoadedOnceFromTheSystemDirectoryAndEachEntryBoundOnce)
     // bound once, and SetDefaultPrinterA, which NT 4.0 lacks, is never asked for.
     StartOver();
     SetVersion(VER_PLATFORM_WIN32_NT, 4, 0);
-    standin::AddPrinter(DriverName, DriverName, "LPT1:");
-    standin::M().drivers[DriverName].name = DriverName;
+    standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+    standin::M().drivers[expected::DriverName].name = expected::DriverName;
     standin::M().missingSpoolerEntries.insert("SetDefaultPrinterA");
     Answer({IDOK, IDYES});
     ASSERT_EQ(RunInstaller(), 1);
@@ -51,7 +51,7 @@ TEST_F(SpoolerTest, ItIsLoadedOnceFromTheSystemDirectoryAndEachEntryBoundOnce)
     EXPECT_EQ(bound, (std::vector<std::string>{"GetPrinterDriverDirectoryA", "AddPrinterDriverA",
                                                "AddPrinterA", "OpenPrinterA", "GetPrinterA",
                                                "ClosePrinter"}));
-    EXPECT_EQ(standin::M().defaultPrinter, DriverName);
+    EXPECT_EQ(standin::M().defaultPrinter, expected::DriverName);
 }
 
 TEST_F(SpoolerTest, WithoutTheSystemsSpoolerTheRunEndsSilentlyAtTheDriverDirectory)
@@ -99,7 +99,7 @@ TEST_F(SpoolerTest, AMissingEntryFailsAsThatCallWould)
         {"OpenPrinterA", 4, true, 1, {"Add Printer Error 1802", "Result = 0"}, "Other"},
         {"GetPrinterA", 4, false, 1, {"Result = 0"}, "Other"},
         // Nothing depends on the close: the default is made all the same.
-        {"ClosePrinter", 4, false, 1, {"Result = 0"}, DRIVER_NAME},
+        {"ClosePrinter", 4, false, 1, {"Result = 0"}, expected::DriverName},
         {"SetDefaultPrinterA", 5, false, 1, {"Result = 0"}, "Other"},
     };
     for (auto &c : cases) {
@@ -107,8 +107,8 @@ TEST_F(SpoolerTest, AMissingEntryFailsAsThatCallWould)
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         standin::M().defaultPrinter = "Other";
         if (c.printerExists) {
-            standin::AddPrinter(DriverName, DriverName, "LPT1:");
-            standin::M().drivers[DriverName].name = DriverName;
+            standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+            standin::M().drivers[expected::DriverName].name = expected::DriverName;
         }
         standin::M().missingSpoolerEntries.insert(c.entry);
         bool completes = c.exitStatus == 1;

@@ -1,0 +1,51 @@
+// e2e_driver.exe, the end-to-end test driver: runs ScrivoxSetup.exe under Wine
+// as a user would. One command a file:
+//   e2e_driver list                      the scenarios (scenarios.cpp)
+//   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
+//              [--planted DLL] [--release DIR]
+//                                        one scenario and its checks (scenarios.cpp)
+//   e2e_driver run --installer EXE --package DIR [--relay FILE] [--windows VER]
+//                  [--answers ok,yes | --default-answers ok,yes | --interactive]
+//                  [--screenshots DIR]
+//                                        a run and a report of what it changed
+//                                        (report.cpp); exits 0 when the run went as
+//                                        asked, 1 when the report names a problem
+//   e2e_driver firstbox --installer EXE --minimal EXE --package DIR [--runs N]
+//                                        start-up time to the first box (firstbox.cpp)
+// main.cpp reads the options they share; runs.cpp holds what they do alike.
+#ifndef E2E_DRIVER_H
+#define E2E_DRIVER_H
+
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+struct DriverOptions {
+    std::string installer, package, relay, windows = "winxp", answers, defaultAnswers, screenshots,
+                                           minimal;
+    std::string planted, driver; // the planted WINSPOOL.DRV, and this program's own path
+    std::string release;         // the folder the signed release archive was unpacked into
+    int runs = 10;
+    bool interactive = false;
+};
+extern DriverOptions options;
+
+// Text as a C literal would show it: quoted, with \n, \r and \0 spelled out.
+std::string Show(const std::string &text);
+// A working folder holding the package's files, less those named in `omit`.
+std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::string> omit = {});
+// A run of the installer in that folder. `windows` is a Windows version as
+// Wine names it, or "win2003-64" for Server 2003 x64 (Wine's win2003 in a
+// 64-bit prefix; wine.sh picks the prefix by the "64").
+RunOptions MakeRun(const std::string &folder, const std::string &windows,
+                   std::vector<std::string> answers);
+// outval.ini in the Windows directory, or "(no file)".
+std::string IniBytes();
+
+int ListScenarios();
+int RunScenario(const std::string &name);
+int Report();
+int FirstBoxTimes();
+
+#endif

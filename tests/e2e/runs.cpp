@@ -1,0 +1,65 @@
+// What the driver's commands do alike: the working folder a run starts in,
+// the run itself, and texts shown as C literals.
+#include "driver.h"
+
+#include <algorithm>
+
+#include "expected.h"
+
+std::string Show(const std::string &text)
+{
+    std::string shown = "\"";
+    for (char c : text) {
+        if (c == '\n')
+            shown += "\\n";
+        else if (c == '\r')
+            shown += "\\r";
+        else if (c == '\0')
+            shown += "\\0";
+        else
+            shown += c;
+    }
+    return shown + "\"";
+}
+
+std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::string> omit)
+{
+    std::string folder = "C:\\scenario-" + scenario;
+    CreateDirectoryA(folder.c_str(), NULL);
+    for (const char *name : expected::PackageFiles) {
+        std::string bytes;
+        bool inPackage = ReadWholeFile(options.package + "\\" + name, &bytes);
+        if (inPackage && std::find(omit.begin(), omit.end(), name) == omit.end())
+            WriteWholeFile(folder + "\\" + name, bytes);
+    }
+    return folder;
+}
+
+static std::string WineVersion(const std::string &windows)
+{
+    const std::string suffix = "-64";
+    if (windows.size() > suffix.size() &&
+        windows.compare(windows.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return windows.substr(0, windows.size() - suffix.size());
+    return windows;
+}
+
+RunOptions MakeRun(const std::string &folder, const std::string &windows,
+                   std::vector<std::string> answers)
+{
+    RunOptions run;
+    run.installer = options.installer;
+    run.workingFolder = folder;
+    run.windowsVersion = WineVersion(windows);
+    run.answers = std::move(answers);
+    run.relayFile = options.relay;
+    return run;
+}
+
+std::string IniBytes()
+{
+    std::string bytes;
+    if (!ReadWholeFile(WindowsDirectory() + "\\outval.ini", &bytes))
+        return "(no file)";
+    return bytes;
+}
