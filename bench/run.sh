@@ -1,5 +1,4 @@
 #!/usr/bin/env bash
-# The installer's size and start-up benchmark; see usage().
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=bench/run.sh
