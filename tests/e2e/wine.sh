@@ -10,6 +10,8 @@
 #   wine.sh copy STATE DEST [win64]       a fresh copy of the base prefix in DEST
 #   wine.sh scenario STATE BUILD NAME     run one scenario in a fresh copy
 #   wine.sh list STATE BUILD NAMES        the driver's scenarios are NAMES
+#   wine.sh environment STATE             the settings every Wine command of STATE
+#                                         needs, as shell exports (for eval)
 #   wine.sh cleanup STATE                 stop Xvfb
 set -euo pipefail
 
@@ -18,6 +20,13 @@ state=${2:?state folder}
 here=$(cd "$(dirname "$0")" && pwd)
 source_root=$(cd "$here/../.." && pwd)
 export WINEDEBUG=-all
+# Nothing outside STATE: Wine keeps its server's sockets in $TMPDIR/wine-XXXXXX
+# (/tmp when unset), and its menu builder would write desktop entries and
+# MIME types below $HOME.
+wine_environment() {
+    printf 'export TMPDIR=%q WINEDLLOVERRIDES=%q\n' "$state/tmp" "winemenubuilder.exe=d"
+}
+eval "$(wine_environment)"
 
 # The base prefix of an architecture: win32 (the default) or win64.
 base_of() {
@@ -90,7 +99,7 @@ setup)
     need_tools
     "$0" cleanup "$state" || true
     rm -rf "$state"
-    mkdir -p "$state"
+    mkdir -p "$TMPDIR"
     start_x
     export DISPLAY=$(cat "$state/display")
     make_base win32
@@ -99,12 +108,12 @@ setup)
     ;;
 base)
     need_tools
-    mkdir -p "$state"
+    mkdir -p "$TMPDIR"
     [ -d "$(base_of "${3:-}")" ] || make_base "${3:-win32}"
     ;;
 xserver)
     need_tools
-    mkdir -p "$state"
+    mkdir -p "$TMPDIR"
     start_x
     ;;
 copy)
@@ -146,6 +155,9 @@ list)
         exit 1
     fi
     ;;
+environment)
+    wine_environment
+    ;;
 cleanup)
     if [ -f "$state/xvfb.pid" ]; then
         kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
@@ -153,7 +165,7 @@ cleanup)
     fi
     ;;
 *)
-    echo "usage: $0 setup|base|xserver|copy|scenario|list|cleanup STATE ..." >&2
+    echo "usage: $0 setup|base|xserver|copy|scenario|list|environment|cleanup STATE ..." >&2
     exit 2
     ;;
 esac
