@@ -706,19 +706,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
             {moduleName, ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
         return NULL;
     typedef void (*Entry)(void);
-    if (module == kernelModule) {
-        static const std::map<std::string, Entry> kernelEntries = {
-            {"IsWow64Process", reinterpret_cast<Entry>(kernel::IsWow64Process)},
-            {"GetNativeSystemInfo", reinterpret_cast<Entry>(kernel::GetNativeSystemInfo)},
-        };
-        auto found = ordinal ? kernelEntries.end() : kernelEntries.find(name);
-        if (found == kernelEntries.end() || machine.missingKernelEntries.count(name)) {
-            lastError = ERROR_PROC_NOT_FOUND;
-            return NULL;
-        }
-        return reinterpret_cast<FARPROC>(found->second);
-    }
-    static const std::map<std::string, Entry> entries = {
+    // Each module's entries by name, and those the machine is told it lacks.
+    static const std::map<std::string, Entry> spoolerEntries = {
         {"GetPrinterDriverDirectoryA",
          reinterpret_cast<Entry>(spooler::GetPrinterDriverDirectoryA)},
         {"AddPrinterDriverA", reinterpret_cast<Entry>(spooler::AddPrinterDriverA)},
@@ -728,13 +717,20 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
         {"ClosePrinter", reinterpret_cast<Entry>(spooler::ClosePrinter)},
         {"SetDefaultPrinterA", reinterpret_cast<Entry>(spooler::SetDefaultPrinterA)},
     };
-    auto found = ordinal ? entries.end() : entries.find(name);
-    if (module != spoolerModule || found == entries.end() ||
-        machine.missingSpoolerEntries.count(name)) {
+    static const std::map<std::string, Entry> kernelEntries = {
+        {"IsWow64Process", reinterpret_cast<Entry>(kernel::IsWow64Process)},
+        {"GetNativeSystemInfo", reinterpret_cast<Entry>(kernel::GetNativeSystemInfo)},
+    };
+    const std::map<std::string, Entry> *entries = module == spoolerModule  ? &spoolerEntries
+                                                  : module == kernelModule ? &kernelEntries
+                                                                           : NULL;
+    const std::set<std::string> &missing =
+        module == spoolerModule ? machine.missingSpoolerEntries : machine.missingKernelEntries;
+    if (entries == NULL || ordinal || entries->count(name) == 0 || missing.count(name)) {
         lastError = ERROR_PROC_NOT_FOUND;
         return NULL;
     }
-    return reinterpret_cast<FARPROC>(found->second);
+    return reinterpret_cast<FARPROC>(entries->at(name));
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
