@@ -1,17 +1,19 @@
 # The real ScrivoxSetup.exe: PE32 GUI program for Windows NT 4.0 and later.
 # It links no C runtime and imports only from KERNEL32, USER32 and ADVAPI32,
 # which are Known DLLs: every other DLL it needs it loads by full path. Its
-# entry point and the memory routines GCC may call are its own.
+# entry point is its own.
 enable_language(RC)
 # Each target names the import libraries it needs, and nothing else is linked.
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
 configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
 add_executable(ScrivoxSetup WIN32 ${INSTALLER_SOURCES} src/platform/startup.cpp
-    src/platform/memory.cpp ${CMAKE_BINARY_DIR}/version.rc)
+    ${CMAKE_BINARY_DIR}/version.rc)
 target_include_directories(ScrivoxSetup PRIVATE include src/text)
-# Only the NT 4.0 API is visible to the installer's sources. GCC is kept from
-# turning loops into calls to C runtime routines (strlen and the like) that
-# are not there; the few it emits regardless are in src/platform/memory.cpp.
+# Only the NT 4.0 API is visible to the installer's sources. With no C runtime
+# linked there is no memset, memcpy or strlen: GCC is kept from turning the
+# installer's own loops into calls to them (-fno-tree-loop-distribute-patterns),
+# and should it ever emit one for a large copy or zero-fill, the link fails
+# and says so.
 target_compile_definitions(ScrivoxSetup PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400)
 target_compile_options(ScrivoxSetup PRIVATE ${WARNINGS}
     -Os -march=i686 -mno-sse -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
