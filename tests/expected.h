@@ -11,6 +11,8 @@ const char DriverName[] = "Scrivox Demo NT Driver"; // the driver, and the print
 const char ProductPrinterName[] = "Quorvane Scrivox";
 const char ProductKey[] = "SOFTWARE\\QRN\\Scrivox"; // under HKEY_CURRENT_USER
 const char LogName[] = "Scrivox.log";               // in the temporary directory
+// win.ini's [windows] device entry that makes the printer the default on NT 4.0.
+const char DeviceEntry[] = "Scrivox Demo NT Driver,Scrivox Demo NT Driver,LPT1:";
 
 // The package's driver files, in the order they are copied.
 const char *const PackageFiles[] = {"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"};

@@ -153,10 +153,10 @@ void ExpectRegistered(Checker &check)
     check.Equal(BaseName(driver.dataFile), "SCRIVOX.PPD", "driver data file");
     check.Equal(BaseName(driver.configFile), "SCRVUI.DLL", "driver configuration file");
     // The query reports an empty help file as null; the stored record shows what was given.
-    RegistryValue help = ReadValue(HKEY_LOCAL_MACHINE,
-                                   "System\\CurrentControlSet\\Control\\Print\\Environments\\"
-                                   "Windows NT x86\\Drivers\\Version-3\\Scrivox Demo NT Driver",
-                                   "Help File");
+    std::string stored = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\"
+                                     "Windows NT x86\\Drivers\\Version-3\\") +
+                         DriverName;
+    RegistryValue help = ReadValue(HKEY_LOCAL_MACHINE, stored.c_str(), "Help File");
     check.Expect(help.found, "the driver's help file is stored");
     check.Equal(help.data.substr(0, help.data.find('\0')), "", "driver help file");
     check.Equal(driver.dataType, "RAW", "driver default data type");
@@ -218,8 +218,7 @@ void ExpectFirstInstallation(Checker &check, RunOptions run, bool yes)
     if (yes) {
         check.Equal(DefaultPrinter(), DriverName, "default printer");
         if (windows == "nt40")
-            check.Equal(DeviceEntry(), "Scrivox Demo NT Driver,Scrivox Demo NT Driver,LPT1:",
-                        "win.ini device entry");
+            check.Equal(DeviceEntry(), expected::DeviceEntry, "win.ini device entry");
     } else {
         check.Equal(DefaultPrinter(), before, "default printer unchanged");
     }
@@ -319,8 +318,10 @@ void SignedRelease(Checker &check)
     std::string unpacked = options.release + "\\" + found.cFileName;
     std::string folder = "C:\\scenario-signed-release";
     CreateDirectoryA(folder.c_str(), NULL);
-    for (const char *name : {"ScrivoxSetup.exe", "SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL",
-                             "SCRVUMPD.DLL", "SHA256SUMS"})
+    std::vector<const char *> released(std::begin(PackageFiles), std::end(PackageFiles));
+    released.push_back("ScrivoxSetup.exe");
+    released.push_back("SHA256SUMS");
+    for (const char *name : released)
         check.Expect(
             CopyFileA((unpacked + "\\" + name).c_str(), (folder + "\\" + name).c_str(), FALSE),
             std::string(name) + " is in the release");
@@ -371,7 +372,7 @@ std::vector<Scenario> Scenarios()
              CopyFails(c, "files-missing", {std::begin(PackageFiles), std::end(PackageFiles)}, 0);
          }});
     list.push_back(
-        {"third-missing", [](Checker &c) { CopyFails(c, "third-missing", {"SCRVUI.DLL"}, 2); }});
+        {"third-missing", [](Checker &c) { CopyFails(c, "third-missing", {PackageFiles[2]}, 2); }});
     list.push_back({"read-only-installed", [](Checker &c) {
                         for (const char *name : PackageFiles) {
                             std::string path = DriverDirectory() + "\\" + name;

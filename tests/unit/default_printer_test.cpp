@@ -5,8 +5,6 @@
 
 namespace {
 
-const char Nt4Device[] = "Scrivox Demo NT Driver,Scrivox Demo NT Driver,LPT1:";
-
 class DefaultPrinterTest : public InstallerTest {
 protected:
     static void ExpectBroadcast(size_t count)
@@ -72,13 +70,14 @@ TEST_F(DefaultPrinterTest, YesOnNt4WritesTheDeviceEntryFromTheDescription)
     SetVersion(VER_PLATFORM_WIN32_NT, 4, 0);
     Answer({IDOK, IDYES});
     EXPECT_EQ(RunInstaller(), 1);
-    EXPECT_EQ(standin::M().systemProfile["windows"]["device"], Nt4Device);
+    EXPECT_EQ(standin::M().systemProfile["windows"]["device"], expected::DeviceEntry);
     EXPECT_EQ(standin::M().defaultPrinter, expected::DriverName);
     EXPECT_TRUE(standin::CallsTo("SetDefaultPrinterA").empty());
     std::vector<standin::Call> blocks = standin::CallsTo("GlobalAlloc");
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[0].args[0], "64") << "zero-filled";
-    EXPECT_EQ(blocks[1].args, (std::vector<std::string>{"64", std::to_string(sizeof Nt4Device)}))
+    EXPECT_EQ(blocks[1].args,
+              (std::vector<std::string>{"64", std::to_string(sizeof expected::DeviceEntry)}))
         << "the device string's block holds exactly the three texts, two commas and the NUL";
     ExpectBroadcast(1);
     ExpectReleased("NT 4.0");
