@@ -45,6 +45,14 @@ enum { SPOOLER_ENTRY_COUNT = 7 };
 extern HMODULE SpoolerModule;
 extern FARPROC SpoolerEntries[SPOOLER_ENTRY_COUNT];
 
+// An entry found with GetProcAddress as a pointer of its own type; null stays
+// null. The detour through a plain function pointer is the cast GCC accepts
+// between unrelated function types.
+template <typename Entry> inline Entry EntryAs(FARPROC entry)
+{
+    return reinterpret_cast<Entry>(reinterpret_cast<void (*)(void)>(entry));
+}
+
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);
 

@@ -59,7 +59,7 @@ template <typename Entry> static Entry Bind(unsigned entry)
 {
     if (SpoolerEntries[entry] == NULL && LoadSpooler() != NULL)
         SpoolerEntries[entry] = GetProcAddress(SpoolerModule, EntryNames[entry]);
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)(void)>(SpoolerEntries[entry]));
+    return EntryAs<Entry>(SpoolerEntries[entry]);
 }
 
 extern "C" {

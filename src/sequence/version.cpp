@@ -11,12 +11,6 @@
 typedef BOOL(WINAPI *IsWow64ProcessEntry)(HANDLE process, PBOOL wow64);
 typedef void(WINAPI *GetNativeSystemInfoEntry)(LPSYSTEM_INFO info);
 
-template <typename Entry> static Entry BindKernelEntry(HMODULE kernel, const char *name)
-{
-    FARPROC entry = GetProcAddress(kernel, name);
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)(void)>(entry));
-}
-
 // Whether this 32-bit program runs on a 64-bit Windows. A system that has
 // neither entry is a 32-bit one.
 static int IsSixtyFourBitWindows(void)
@@ -25,13 +19,13 @@ static int IsSixtyFourBitWindows(void)
     if (kernel == NULL)
         return 0;
     IsWow64ProcessEntry isWow64Process =
-        BindKernelEntry<IsWow64ProcessEntry>(kernel, "IsWow64Process");
+        EntryAs<IsWow64ProcessEntry>(GetProcAddress(kernel, "IsWow64Process"));
     BOOL wow64 = FALSE;
     if (isWow64Process != NULL && isWow64Process(GetCurrentProcess(), &wow64))
         return wow64 != FALSE;
     // No answer from IsWow64Process: the processor the system itself runs on.
     GetNativeSystemInfoEntry getNativeSystemInfo =
-        BindKernelEntry<GetNativeSystemInfoEntry>(kernel, "GetNativeSystemInfo");
+        EntryAs<GetNativeSystemInfoEntry>(GetProcAddress(kernel, "GetNativeSystemInfo"));
     if (getNativeSystemInfo == NULL)
         return 0;
     SYSTEM_INFO system = {};
