@@ -141,8 +141,8 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         StartOver();
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         memset(DriverDirectory, 0, sizeof DriverDirectory);
-        standin::AddPrinter(expected::DriverName, expected::DriverName,
-                            "LPT1:"); // arranged before the run
+        // Arranged before the run.
+        standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
         standin::M().drivers[expected::DriverName].name = expected::DriverName;
         c.arrange();
         Answer({IDOK, IDYES});

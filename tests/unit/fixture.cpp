@@ -73,6 +73,15 @@ void InstallerTest::ExpectEndedSilently(const char *why)
     EXPECT_TRUE(standin::CallsTo("CopyFileA").empty()) << why;
 }
 
+void InstallerTest::ExpectRefused(const char *why)
+{
+    EXPECT_EQ(RunInstaller(), 0) << why;
+    EXPECT_TRUE(BoxesAre({{RefusalText, MB_ICONERROR}})) << why;
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"", " BEGIN"})) << why;
+    EXPECT_TRUE(standin::CallsTo("GetPrinterDriverDirectoryA").empty()) << why;
+    EXPECT_TRUE(standin::CallsTo("CopyFileA").empty()) << why;
+}
+
 ::testing::AssertionResult BoxesAre(const std::vector<ExpectedBox> &expected)
 {
     const std::vector<standin::Box> &shown = standin::M().boxes;

@@ -47,6 +47,10 @@ protected:
     // Runs the installer and expects it to end with 0 at the driver-directory
     // step: no box, only the start entry in the log, no file copied.
     static void ExpectEndedSilently(const char *why);
+    // Runs the installer and expects it refused at the version check: the
+    // refusal box, 0, only the start entry in the log, nothing asked of the
+    // spooler, no file copied.
+    static void ExpectRefused(const char *why);
 };
 
 // Every box shown, in order: text, flags, the installer's caption and no owner.
