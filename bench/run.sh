@@ -52,7 +52,7 @@ echo "ScrivoxSetup.exe: $size bytes stripped ($(( (size + 1023) / 1024 )) KiB of
 "$root/tests/e2e/wine.sh" copy "$state" "$state/prefix"
 "$root/tests/e2e/wine.sh" xserver "$state"
 eval "$("$root/tests/e2e/wine.sh" environment "$state")"
-export DISPLAY=$(cat "$state/display") WINEPREFIX="$state/prefix" WINEARCH=win32 WINEDEBUG=-all
+export DISPLAY=$(cat "$state/display") WINEPREFIX="$state/prefix" WINEDEBUG=-all
 trap 'wineserver -k 2>/dev/null || true; "$root/tests/e2e/wine.sh" cleanup "$state"' EXIT
 wineserver -p
 status=0

@@ -2,16 +2,18 @@
 # Owns what the end-to-end tests need around Wine: an X server, private
 # prefixes made from scratch once per test run (a 32-bit one, and a 64-bit
 # one for the 64-bit Windows the installer must refuse), and a clean copy of
-# one for each scenario. A scenario whose name ends in 64 runs in the 64-bit
-# prefix, every other in the 32-bit one.
+# one for each scenario. A scenario or Windows version whose name ends in 64
+# runs in the 64-bit prefix, every other in the 32-bit one.
 #   wine.sh setup STATE                   start Xvfb, make both base prefixes
 #   wine.sh base STATE [win64]            make the base prefix if it is missing
 #   wine.sh xserver STATE                 start Xvfb; its display goes to STATE/display
 #   wine.sh copy STATE DEST [win64]       a fresh copy of the base prefix in DEST
 #   wine.sh scenario STATE BUILD NAME     run one scenario in a fresh copy
 #   wine.sh list STATE BUILD NAMES        the driver's scenarios are NAMES
-#   wine.sh environment STATE             the settings every Wine command of STATE
-#                                         needs, as shell exports (for eval)
+#   wine.sh environment STATE [NAME]      the settings every Wine command of STATE
+#                                         needs, and the WINEARCH for scenario or
+#                                         Windows version NAME, as shell exports
+#                                         (for eval)
 #   wine.sh cleanup STATE                 stop Xvfb
 set -euo pipefail
 
@@ -27,6 +29,15 @@ wine_environment() {
     printf 'export TMPDIR=%q WINEDLLOVERRIDES=%q\n' "$state/tmp" "winemenubuilder.exe=d"
 }
 eval "$(wine_environment)"
+
+# The prefix architecture for a scenario or Windows version: win64 for the
+# 64-bit Windows (names ending in 64), win32 for every other.
+arch_of() {
+    case "$1" in
+    *64) echo win64 ;;
+    *) echo win32 ;;
+    esac
+}
 
 # The base prefix of an architecture: win32 (the default) or win64.
 base_of() {
@@ -123,8 +134,7 @@ scenario)
     need_tools
     build=${3:?build folder}
     name=${4:?scenario}
-    arch=win32
-    case "$name" in *64) arch=win64 ;; esac
+    arch=$(arch_of "$name")
     [ -d "$(base_of $arch)" ] && [ -f "$state/display" ] || { echo "e2e: setup has not run" >&2; exit 1; }
     run="$state/runs/$name"
     rm -rf "$run"
@@ -157,6 +167,7 @@ list)
     ;;
 environment)
     wine_environment
+    echo "export WINEARCH=$(arch_of "${3:-}")"
     ;;
 cleanup)
     if [ -f "$state/xvfb.pid" ]; then
