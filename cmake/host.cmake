@@ -24,7 +24,8 @@ add_executable(unit_tests
     tests/unit/registration_test.cpp
     tests/unit/settings_test.cpp
     tests/unit/default_printer_test.cpp
-    tests/unit/spooler_test.cpp
+    tests/unit/libraries_test.cpp
+    tests/unit/launcher_test.cpp
 )
 target_link_libraries(unit_tests PRIVATE installer standin GTest::gtest GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE ${WARNINGS})

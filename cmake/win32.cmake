@@ -1,7 +1,7 @@
 # The real ScrivoxSetup.exe: PE32 GUI program for Windows NT 4.0 and later.
-# It links no C runtime and imports only from KERNEL32, USER32 and ADVAPI32,
-# which are Known DLLs: every other DLL it needs it loads by full path. Its
-# entry point is its own.
+# It links no C runtime and imports only from KERNEL32: USER32, ADVAPI32 and
+# the spooler it loads by full path and binds at run time. Its entry point is
+# its own.
 enable_language(RC)
 # Each target names the import libraries it needs, and nothing else is linked.
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
@@ -9,24 +9,33 @@ configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
 add_executable(ScrivoxSetup WIN32 ${INSTALLER_SOURCES} src/platform/startup.cpp
     ${CMAKE_BINARY_DIR}/version.rc)
 target_include_directories(ScrivoxSetup PRIVATE include src/text)
-# Only the NT 4.0 API is visible to the installer's sources. With no C runtime
+# Only the NT 4.0 API is visible to the installer's sources. USER32's and
+# ADVAPI32's functions are declared as the program's own (_USER32_,
+# _ADVAPI32_): it defines those it calls, and the link fails on any other. With no C runtime
 # linked there is no memset, memcpy or strlen: GCC is kept from turning the
 # installer's own loops into calls to them (-fno-tree-loop-distribute-patterns),
 # and should it ever emit one for a large copy or zero-fill, the link fails
 # and says so.
-target_compile_definitions(ScrivoxSetup PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400)
+target_compile_definitions(ScrivoxSetup PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400 _USER32_ _ADVAPI32_)
+#
+# Arguments are pushed, not stored (half the bytes of a call), which GCC does
+# only without stack probes: no frame may need one, that is reach past the
+# guard page (4 KiB), and the build fails on any that would. Windows keeps
+# the stack aligned to 4 bytes only and nothing here needs more: the entry
+# point realigns it once.
 target_compile_options(ScrivoxSetup PRIVATE ${WARNINGS}
     -Os -march=i686 -mno-sse -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -fno-threadsafe-statics -fno-tree-loop-distribute-patterns -fno-ident)
-# libgcc stays for its stack probe, should a frame ever need one. The image
-# carries no relocations: an executable is always loaded at its own base on
+    -fno-threadsafe-statics -fno-tree-loop-distribute-patterns -fno-ident
+    -mno-stack-arg-probe -mno-accumulate-outgoing-args -mpreferred-stack-boundary=2
+    -Wframe-larger-than=4000)
+# The image carries no relocations: an executable is always loaded at its own base on
 # the systems it installs on, none of which moves images (ASLR came with
 # Vista), and they would cost a file sector.
 target_link_options(ScrivoxSetup PRIVATE -s -nostdlib -Wl,--entry,_WinMainCRTStartup
     -Wl,--disable-dynamicbase,--disable-reloc-section
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-target_link_libraries(ScrivoxSetup PRIVATE advapi32 user32 kernel32 gcc)
+target_link_libraries(ScrivoxSetup PRIVATE kernel32)
 # The header's time stamp comes from SOURCE_DATE_EPOCH, read when linking.
 set_target_properties(ScrivoxSetup PROPERTIES RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/link-stamp.sh)
 
@@ -36,15 +45,16 @@ target_compile_options(bench_minimal PRIVATE -Os -march=i686 -mno-sse -fno-excep
 target_link_options(bench_minimal PRIVATE -s -static-libgcc -static-libstdc++)
 target_link_libraries(bench_minimal PRIVATE user32 kernel32)
 
-# A WINSPOOL.DRV planted beside the installer by the end-to-end scenarios:
-# if it is ever loaded, it ends the process. Kept in a folder of its own so
-# that nothing else here is ever started beside it.
-add_library(planted_spooler SHARED tests/e2e/planted_spooler.cpp)
-set_target_properties(planted_spooler PROPERTIES PREFIX "" OUTPUT_NAME WINSPOOL SUFFIX .DRV
+# A DLL planted beside the installer by the end-to-end scenarios under the
+# names system code loads by name: if it is ever loaded, it ends the
+# process. Kept in a folder of its own so that nothing else here is ever
+# started beside it.
+add_library(planted_dll SHARED tests/e2e/planted_dll.cpp)
+set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/planted)
-target_compile_options(planted_spooler PRIVATE ${WARNINGS} -Os)
-target_link_options(planted_spooler PRIVATE -s -static-libgcc -Wl,--kill-at)
-target_link_libraries(planted_spooler PRIVATE kernel32)
+target_compile_options(planted_dll PRIVATE ${WARNINGS} -Os)
+target_link_options(planted_dll PRIVATE -s -static-libgcc -Wl,--kill-at)
+target_link_libraries(planted_dll PRIVATE kernel32)
 
 # The end-to-end test driver, a Win32 program run under Wine beside the installer.
 add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp
@@ -92,9 +102,9 @@ set(E2E_SCENARIOS
     first-winxp-yes first-winxp-no first-win2003-yes first-win2003-no
     refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
     refused-winxp64 refused-win2003-64
-    planted-spooler-winxp planted-spooler-nt40
+    planted-dlls-winxp planted-dlls-nt40
     cancel files-missing third-missing read-only-installed second-run
-    temp-missing windir-removed ini-kept signed-release version-info)
+    temp-missing copy-ended windir-removed ini-kept signed-release version-info)
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})
 add_test(NAME e2e_cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh cleanup ${E2E_STATE})
 set_tests_properties(e2e_setup PROPERTIES FIXTURES_SETUP e2e LABELS e2e)

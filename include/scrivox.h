@@ -39,11 +39,60 @@ enum { DRIVER_DIRECTORY_SIZE = 256, MESSAGE_BUFFER_SIZE = 1024 };
 extern char DriverDirectory[DRIVER_DIRECTORY_SIZE]; // the spooler's driver directory
 extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message boxes
 
-// The print spooler, loaded from the system directory on first use and never
-// unloaded, and its entries as they are bound (src/platform/spooler.cpp).
-enum { SPOOLER_ENTRY_COUNT = 7 };
-extern HMODULE SpoolerModule;
-extern FARPROC SpoolerEntries[SPOOLER_ENTRY_COUNT];
+// The system libraries the installer reaches without a static import: each
+// is loaded once, by its full path in the system directory, and never
+// unloaded; KERNEL32, always there, is only asked for its newer entries. A
+// library's entries are bound as it is loaded (src/platform/libraries.cpp).
+enum SystemLibrary {
+    LIBRARY_KERNEL32,
+    LIBRARY_USER32,
+    LIBRARY_ADVAPI32,
+    LIBRARY_SPOOLER,
+    SYSTEM_LIBRARY_COUNT
+};
+enum SystemEntry {
+    // KERNEL32, newer than NT 4.0
+    ENTRY_IS_WOW64_PROCESS,
+    ENTRY_GET_NATIVE_SYSTEM_INFO,
+    ENTRY_SET_DLL_DIRECTORY,
+    // USER32
+    ENTRY_MESSAGE_BOX,
+    ENTRY_SEND_MESSAGE_TIMEOUT,
+    // ADVAPI32; the last two are newer than NT 4.0
+    ENTRY_REG_CREATE_KEY_EX,
+    ENTRY_REG_SET_VALUE_EX,
+    ENTRY_OPEN_PROCESS_TOKEN,
+    ENTRY_GET_TOKEN_INFORMATION,
+    ENTRY_INITIALIZE_ACL,
+    ENTRY_ADD_ACCESS_ALLOWED_ACE,
+    ENTRY_GET_ACE,
+    ENTRY_INITIALIZE_SECURITY_DESCRIPTOR,
+    ENTRY_SET_SECURITY_DESCRIPTOR_DACL,
+    ENTRY_SET_SECURITY_DESCRIPTOR_CONTROL,
+    ENTRY_GENERATE_RANDOM,
+    // The print spooler; NT 4.0's lacks SetDefaultPrinterA
+    ENTRY_GET_PRINTER_DRIVER_DIRECTORY,
+    ENTRY_ADD_PRINTER_DRIVER,
+    ENTRY_ADD_PRINTER,
+    ENTRY_OPEN_PRINTER,
+    ENTRY_GET_PRINTER,
+    ENTRY_CLOSE_PRINTER,
+    ENTRY_SET_DEFAULT_PRINTER,
+    SYSTEM_ENTRY_COUNT
+};
+extern HMODULE SystemModules[SYSTEM_LIBRARY_COUNT];
+extern FARPROC SystemEntries[SYSTEM_ENTRY_COUNT];
+
+// The library's module, loaded and its entries bound when it is not yet;
+// null when it cannot be had (its entries then stay null).
+HMODULE LoadSystemLibrary(SystemLibrary library);
+// Loads USER32, ADVAPI32 and the spooler, after taking the current directory
+// out of the search for DLLs that system code loads by name later in the run
+// (XP SP1 and later; older systems lack the means).
+void LoadSystemLibraries(void);
+// For a call whose entry is null: sets the last error the loader would have
+// given (ERROR_MOD_NOT_FOUND, ERROR_PROC_NOT_FOUND) and returns it.
+DWORD Unbound(SystemEntry entry);
 
 // An entry found with GetProcAddress as a pointer of its own type; null stays
 // null. The detour through a plain function pointer is the cast GCC accepts
@@ -52,6 +101,29 @@ template <typename Entry> inline Entry EntryAs(FARPROC entry)
 {
     return reinterpret_cast<Entry>(reinterpret_cast<void (*)(void)>(entry));
 }
+// The entry as bound, or null.
+template <typename Entry> inline Entry Bound(SystemEntry entry)
+{
+    return EntryAs<Entry>(SystemEntries[entry]);
+}
+
+// The private copy: the launcher makes a new folder in the temporary
+// directory, copies the program there under its own name and starts it with
+// the role switch alone as its command line.
+#define PRIVATE_COPY_SWITCH "/private-copy"
+#define PRIVATE_COPY_NAME "ScrivoxSetup.exe"
+#define PRIVATE_FOLDER_PREFIX "Scrivox-"
+enum { PRIVATE_PATH_SIZE = 260 }; // MAX_PATH
+
+// Runs the launcher's part or the copy's, then the installation; returns the
+// process's exit status (src/sequence/start.cpp).
+int StartSetup(void);
+// Makes the private copy and runs it to its end: 1 with its exit status, 0
+// when it could not be made or started and nothing of it is left.
+int LaunchPrivateCopy(DWORD *exitStatus);
+// A new folder in the temporary directory that only this user, the
+// Administrators and SYSTEM may enter: 1 with its path, 0 when none was made.
+int MakePrivateFolder(char (&folder)[PRIVATE_PATH_SIZE]);
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);

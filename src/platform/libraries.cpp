@@ -1,31 +1,43 @@
-// The print spooler, reached without a static import. WINSPOOL.DRV is not a
-// Known DLL, so for an import Windows would first look in the installer's own
-// folder, wherever the package was unpacked or downloaded, and run a file of
-// that name found there with the administrator's rights. Instead the spooler
-// is loaded once, by its full path in the system directory, and never
-// unloaded; each entry is bound on its first call. The steps call the
-// functions below as they would call the spooler's own.
-//
-// When the spooler cannot be loaded or lacks an entry, the call fails as the
-// spooler's own failing call would, with the loader's error code as the last
-// error (ERROR_MOD_NOT_FOUND, ERROR_PROC_NOT_FOUND and the like).
+// The system libraries, reached without a static import. An installer runs as
+// an administrator from the folder it was downloaded or unpacked into, and for
+// an import of any DLL that is not a Known DLL Windows would first look in
+// that folder and run a file of that name found there. So the program imports
+// from KERNEL32 alone, and loads USER32, ADVAPI32 and the print spooler by
+// their full paths in the system directory, once, never unloading them. Each
+// entry is bound on its first use; the entries newer than NT 4.0, KERNEL32's
+// among them, are only ever reached this way, so the program still loads on
+// NT 4.0, which lacks them. A library's entries are bound as it is loaded,
+// so that each call reads its entry and jumps to it.
 #include "scrivox.h"
-
-#include <winspool.h>
 
 #include "text.h"
 
-enum {
-    GET_PRINTER_DRIVER_DIRECTORY,
-    ADD_PRINTER_DRIVER,
-    ADD_PRINTER,
-    OPEN_PRINTER,
-    GET_PRINTER,
-    CLOSE_PRINTER,
-    SET_DEFAULT_PRINTER, // NT 5 and later only; NT 4.0's spooler lacks it
+static const char *const LibraryNames[] = {
+    "kernel32.dll",
+    "\\user32.dll",
+    "\\advapi32.dll",
+    "\\winspool.drv",
 };
+static_assert(COUNT_OF(LibraryNames) == SYSTEM_LIBRARY_COUNT, "one name for each library");
 
+// Each library's entries follow one another, from its first (below).
 static const char *const EntryNames[] = {
+    "IsWow64Process",
+    "GetNativeSystemInfo",
+    "SetDllDirectoryA",
+    "MessageBoxA",
+    "SendMessageTimeoutA",
+    "RegCreateKeyExA",
+    "RegSetValueExA",
+    "OpenProcessToken",
+    "GetTokenInformation",
+    "InitializeAcl",
+    "AddAccessAllowedAce",
+    "GetAce",
+    "InitializeSecurityDescriptor",
+    "SetSecurityDescriptorDacl",
+    "SetSecurityDescriptorControl",
+    "SystemFunction036", // RtlGenRandom
     "GetPrinterDriverDirectoryA",
     "AddPrinterDriverA",
     "AddPrinterA",
@@ -34,84 +46,56 @@ static const char *const EntryNames[] = {
     "ClosePrinter",
     "SetDefaultPrinterA",
 };
-static_assert(COUNT_OF(EntryNames) == SPOOLER_ENTRY_COUNT, "one name for each spooler entry");
+static const SystemEntry FirstEntries[] = {
+    ENTRY_IS_WOW64_PROCESS,  ENTRY_MESSAGE_BOX,
+    ENTRY_REG_CREATE_KEY_EX, ENTRY_GET_PRINTER_DRIVER_DIRECTORY,
+    SYSTEM_ENTRY_COUNT,
+};
+static_assert(COUNT_OF(EntryNames) == SYSTEM_ENTRY_COUNT, "one name for each entry");
 
-enum { SYSTEM_PATH_SIZE = 260 }; // MAX_PATH: the system directory and "\winspool.drv"
+enum { SYSTEM_PATH_SIZE = 260 }; // MAX_PATH: the system directory and a library's name
 
-static HMODULE LoadSpooler(void)
+HMODULE LoadSystemLibrary(SystemLibrary library)
 {
-    if (SpoolerModule != NULL)
-        return SpoolerModule;
+    if (SystemModules[library] != NULL)
+        return SystemModules[library];
+    HMODULE module = NULL;
     char path[SYSTEM_PATH_SIZE];
-    UINT length = GetSystemDirectoryA(path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return NULL;
-    if (!APPEND_TEXT(path, "\\winspool.drv"))
-        return NULL; // a cut path would name another file
-    // The altered search path makes the spooler's own imports be looked for
-    // beside it, in the system directory, rather than beside the installer.
-    SpoolerModule = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
-    return SpoolerModule;
+    UINT length;
+    if (library == LIBRARY_KERNEL32) {
+        module = GetModuleHandleA(LibraryNames[library]);
+    } else if ((length = GetSystemDirectoryA(path, sizeof path)) != 0 && length < sizeof path &&
+               APPEND_TEXT(path, LibraryNames[library])) {
+        // A cut path would name another file, and is never loaded. The
+        // altered search path makes the library's own imports be looked for
+        // beside it, in the system directory, rather than beside the installer.
+        module = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    SystemModules[library] = module;
+    for (unsigned entry = FirstEntries[library];
+         module != NULL && entry < FirstEntries[library + 1]; ++entry)
+        SystemEntries[entry] = GetProcAddress(module, EntryNames[entry]);
+    return module;
 }
 
-// The entry as a pointer of its own type, or null when it cannot be had.
-template <typename Entry> static Entry Bind(unsigned entry)
+void LoadSystemLibraries(void)
 {
-    if (SpoolerEntries[entry] == NULL && LoadSpooler() != NULL)
-        SpoolerEntries[entry] = GetProcAddress(SpoolerModule, EntryNames[entry]);
-    return EntryAs<Entry>(SpoolerEntries[entry]);
+    typedef BOOL(WINAPI * SetDllDirectoryEntry)(LPCSTR directory);
+    LoadSystemLibrary(LIBRARY_KERNEL32);
+    SetDllDirectoryEntry setDllDirectory = Bound<SetDllDirectoryEntry>(ENTRY_SET_DLL_DIRECTORY);
+    if (setDllDirectory != NULL)
+        setDllDirectory(""); // the empty name takes the current directory out
+    LoadSystemLibrary(LIBRARY_USER32);
+    LoadSystemLibrary(LIBRARY_ADVAPI32);
+    LoadSystemLibrary(LIBRARY_SPOOLER);
 }
 
-extern "C" {
-
-BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD level, LPBYTE buffer,
-                                       DWORD size, LPDWORD needed)
+DWORD Unbound(SystemEntry entry)
 {
-    typedef BOOL(WINAPI * Entry)(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD);
-    Entry entry = Bind<Entry>(GET_PRINTER_DRIVER_DIRECTORY);
-    return entry != NULL ? entry(server, environment, level, buffer, size, needed) : FALSE;
+    unsigned library = 0;
+    while (entry >= FirstEntries[library + 1])
+        ++library;
+    DWORD error = SystemModules[library] == NULL ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND;
+    SetLastError(error);
+    return error;
 }
-
-BOOL WINAPI AddPrinterDriverA(LPSTR server, DWORD level, LPBYTE info)
-{
-    typedef BOOL(WINAPI * Entry)(LPSTR, DWORD, LPBYTE);
-    Entry entry = Bind<Entry>(ADD_PRINTER_DRIVER);
-    return entry != NULL ? entry(server, level, info) : FALSE;
-}
-
-HANDLE WINAPI AddPrinterA(LPSTR server, DWORD level, LPBYTE info)
-{
-    typedef HANDLE(WINAPI * Entry)(LPSTR, DWORD, LPBYTE);
-    Entry entry = Bind<Entry>(ADD_PRINTER);
-    return entry != NULL ? entry(server, level, info) : NULL;
-}
-
-BOOL WINAPI OpenPrinterA(LPSTR name, HANDLE *printer, LPPRINTER_DEFAULTSA defaults)
-{
-    typedef BOOL(WINAPI * Entry)(LPSTR, HANDLE *, LPPRINTER_DEFAULTSA);
-    Entry entry = Bind<Entry>(OPEN_PRINTER);
-    return entry != NULL ? entry(name, printer, defaults) : FALSE;
-}
-
-BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed)
-{
-    typedef BOOL(WINAPI * Entry)(HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
-    Entry entry = Bind<Entry>(GET_PRINTER);
-    return entry != NULL ? entry(printer, level, buffer, size, needed) : FALSE;
-}
-
-BOOL WINAPI ClosePrinter(HANDLE printer)
-{
-    typedef BOOL(WINAPI * Entry)(HANDLE);
-    Entry entry = Bind<Entry>(CLOSE_PRINTER);
-    return entry != NULL ? entry(printer) : FALSE;
-}
-
-BOOL WINAPI SetDefaultPrinterA(LPCSTR name)
-{
-    typedef BOOL(WINAPI * Entry)(LPCSTR);
-    Entry entry = Bind<Entry>(SET_DEFAULT_PRINTER);
-    return entry != NULL ? entry(name) : FALSE;
-}
-
-} // extern "C"

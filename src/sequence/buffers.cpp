@@ -1,9 +1,9 @@
 // The process-wide state, zero-filled when the process starts: the buffers
-// shared by the installation steps and the spooler's binding.
+// shared by the installation steps and the system libraries' binding.
 #include "scrivox.h"
 
 char DriverDirectory[DRIVER_DIRECTORY_SIZE];
 char MessageBuffer[MESSAGE_BUFFER_SIZE];
 
-HMODULE SpoolerModule;
-FARPROC SpoolerEntries[SPOOLER_ENTRY_COUNT];
+HMODULE SystemModules[SYSTEM_LIBRARY_COUNT];
+FARPROC SystemEntries[SYSTEM_ENTRY_COUNT];

@@ -15,17 +15,14 @@ typedef void(WINAPI *GetNativeSystemInfoEntry)(LPSYSTEM_INFO info);
 // neither entry is a 32-bit one.
 static int IsSixtyFourBitWindows(void)
 {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == NULL)
-        return 0;
-    IsWow64ProcessEntry isWow64Process =
-        EntryAs<IsWow64ProcessEntry>(GetProcAddress(kernel, "IsWow64Process"));
+    LoadSystemLibrary(LIBRARY_KERNEL32);
+    IsWow64ProcessEntry isWow64Process = Bound<IsWow64ProcessEntry>(ENTRY_IS_WOW64_PROCESS);
     BOOL wow64 = FALSE;
     if (isWow64Process != NULL && isWow64Process(GetCurrentProcess(), &wow64))
         return wow64 != FALSE;
     // No answer from IsWow64Process: the processor the system itself runs on.
     GetNativeSystemInfoEntry getNativeSystemInfo =
-        EntryAs<GetNativeSystemInfoEntry>(GetProcAddress(kernel, "GetNativeSystemInfo"));
+        Bound<GetNativeSystemInfoEntry>(ENTRY_GET_NATIVE_SYSTEM_INFO);
     if (getNativeSystemInfo == NULL)
         return 0;
     SYSTEM_INFO system = {};

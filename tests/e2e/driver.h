@@ -24,7 +24,7 @@
 struct DriverOptions {
     std::string installer, package, relay, windows = "winxp", answers, defaultAnswers, screenshots,
                                            minimal;
-    std::string planted, driver; // the planted WINSPOOL.DRV, and this program's own path
+    std::string planted, driver; // the DLL to plant, and this program's own path
     std::string release;         // the folder the signed release archive was unpacked into
     int runs = 10;
     bool interactive = false;

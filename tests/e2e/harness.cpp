@@ -1,19 +1,59 @@
 #include "harness.h"
 
+#include <tlhelp32.h>
 #include <winspool.h>
 
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
 const DWORD RunTimeoutMs = 60000;
 
+// The process and every process it started, and theirs: the installer's
+// boxes are shown by the private copy it starts.
+std::set<DWORD> ProcessTree(DWORD root)
+{
+    std::set<DWORD> tree = {root};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return tree;
+    std::vector<std::pair<DWORD, DWORD>> parents; // process, parent
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        parents.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    CloseHandle(snapshot);
+    for (size_t found = 0; found != tree.size();) {
+        found = tree.size();
+        for (const auto &process : parents) {
+            if (tree.count(process.second))
+                tree.insert(process.first);
+        }
+    }
+    return tree;
+}
+
+// The path of the process's program, "" when it is gone.
+std::string ProgramOf(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return "";
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    std::string program = Module32First(snapshot, &module) ? module.szExePath : "";
+    CloseHandle(snapshot);
+    return program;
+}
+
 struct BoxSearch {
-    DWORD processId;
+    std::set<DWORD> processes;
     HWND found;
+    DWORD owner;
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM param)
@@ -23,11 +63,36 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &owner);
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
+    if (search->processes.count(owner) && strcmp(className, "#32770") == 0 &&
+        IsWindowVisible(window)) {
         search->found = window;
+        search->owner = owner;
         return FALSE;
     }
     return TRUE;
+}
+
+// A visible box of the process or of one it started, or null.
+BoxSearch SearchBox(DWORD processId)
+{
+    BoxSearch search = {ProcessTree(processId), NULL, 0};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    return search;
+}
+
+// The names in a folder.
+std::set<std::string> FolderEntries(const std::string &folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.insert(entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
 }
 
 std::string Lower(std::string text)
@@ -181,6 +246,25 @@ void SaveScreenshot(HWND box, const std::string &path)
 
 } // namespace
 
+// Lines such as
+// 0140:0144:trace:loaddll:build_module Loaded L"C:\\dir\\x.dll" at 00400000: native
+std::vector<ModuleLoad> ModuleLoads(const std::string &trace)
+{
+    std::vector<ModuleLoad> loads;
+    const std::string marker = ":trace:loaddll:build_module Loaded L\"";
+    for (size_t at = trace.find(marker); at != std::string::npos; at = trace.find(marker, at + 1)) {
+        size_t lineStart = trace.rfind('\n', at);
+        lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+        size_t pathStart = at + marker.size();
+        size_t pathEnd = trace.find('"', pathStart);
+        if (pathEnd == std::string::npos)
+            break;
+        DWORD process = static_cast<DWORD>(strtoul(trace.c_str() + lineStart, NULL, 16));
+        loads.push_back({process, Unquote(trace.substr(pathStart, pathEnd - pathStart))});
+    }
+    return loads;
+}
+
 void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value)
 {
     std::string path = "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe";
@@ -204,6 +288,7 @@ RunResult RunInstaller(const RunOptions &options)
     SetInstallerDefault("", "Version", options.windowsVersion);
     DWORD traceStart = options.relayFile.empty() ? 0 : FileSize(options.relayFile);
 
+    std::set<std::string> tempBefore = FolderEntries(TempDirectory());
     std::string environment = BuildEnvironment(options);
     std::string commandLine = "\"" + options.installer + "\"";
     STARTUPINFOA startup = {};
@@ -215,22 +300,29 @@ RunResult RunInstaller(const RunOptions &options)
         return result;
     }
     result.started = true;
+    result.processId = process.dwProcessId;
 
     size_t nextAnswer = 0;
     DWORD started = GetTickCount();
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
         if (GetTickCount() - started > RunTimeoutMs) {
             result.problems.push_back("the installer did not end within 60 s");
-            TerminateProcess(process.hProcess, 99);
+            for (DWORD id : ProcessTree(process.dwProcessId)) {
+                HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+                if (running != NULL) {
+                    TerminateProcess(running, 99);
+                    CloseHandle(running);
+                }
+            }
             break;
         }
-        BoxSearch search = {process.dwProcessId, NULL};
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        BoxSearch search = SearchBox(process.dwProcessId);
         if (search.found == NULL)
             continue;
         HWND box = search.found;
         Sleep(50); // let the box finish drawing
         BoxSeen seen;
+        seen.program = ProgramOf(search.owner);
         char text[2048] = "";
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
         seen.text = text;
@@ -240,6 +332,16 @@ RunResult RunInstaller(const RunOptions &options)
             Sleep(300);
             SaveScreenshot(box, options.screenshotFolder + "\\box-" +
                                     std::to_string(result.boxes.size()) + ".bmp");
+        }
+        if (result.boxes.size() == options.endAtBox) {
+            HANDLE owner = OpenProcess(PROCESS_TERMINATE, FALSE, search.owner);
+            if (owner == NULL || !TerminateProcess(owner, options.endStatus))
+                result.problems.push_back("the process showing the box could not be ended");
+            if (owner != NULL)
+                CloseHandle(owner);
+            while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+                ;
+            continue;
         }
         if (!options.answerBoxes) {
             while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
@@ -269,6 +371,10 @@ RunResult RunInstaller(const RunOptions &options)
     CloseHandle(process.hProcess);
     if (nextAnswer < options.answers.size() && !options.answersAreDefaults)
         result.problems.push_back("answers were left over: fewer questions than expected");
+    for (const std::string &name : FolderEntries(TempDirectory())) {
+        if (!tempBefore.count(name))
+            result.tempAdded.push_back(name);
+    }
 
     if (!options.relayFile.empty()) {
         Sleep(100); // the trace is written by the installer's own process
@@ -314,8 +420,7 @@ double MillisecondsToFirstBox(const std::string &program, const std::string &fol
     DWORD began = GetTickCount();
     while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT &&
            GetTickCount() - began < RunTimeoutMs) {
-        BoxSearch search = {process.dwProcessId, NULL};
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        BoxSearch search = SearchBox(process.dwProcessId);
         if (search.found == NULL) {
             Sleep(1);
             continue;

@@ -11,6 +11,7 @@
 #include <vector>
 
 struct BoxSeen {
+    std::string program; // the image of the process that showed it
     std::string text;    // as the box's text control shows it
     std::string buttons; // "OK", "OK,Cancel", "Yes,No"
     bool traced = false; // the MessageBoxA call was found in the relay trace
@@ -31,17 +32,28 @@ struct RunOptions {
     std::vector<std::string> removeEnvironment;
     std::string relayFile;        // where Wine's relay trace of MessageBoxA lands
     std::string screenshotFolder; // when set, each box is saved there as box-N.bmp
+    size_t endAtBox = 0;          // when set, the process showing that box (from 1) is ended
+    DWORD endStatus = 0;          // with this exit status, as End Task would end it
 };
 
 struct RunResult {
+    DWORD processId = 0; // of the process started
     bool started = false;
     bool finished = false;
     DWORD exitCode = 0xFFFFFFFF;
     std::vector<BoxSeen> boxes;
-    std::vector<std::string> problems; // unanswerable boxes and the like
+    std::vector<std::string> problems;  // unanswerable boxes and the like
+    std::vector<std::string> tempAdded; // what the temporary directory holds that it did not
 };
 
 RunResult RunInstaller(const RunOptions &options);
+
+// A module load in Wine's trace (WINEDEBUG=+pid,+loaddll), in the order seen.
+struct ModuleLoad {
+    DWORD processId;
+    std::string path;
+};
+std::vector<ModuleLoad> ModuleLoads(const std::string &trace);
 
 // Wine's settings for ScrivoxSetup.exe alone: value name of
 // HKCU\Software\Wine\AppDefaults\ScrivoxSetup.exe[\subkey], removed when value is "".
@@ -51,8 +63,9 @@ void SetInstallerDefault(const std::string &subkey, const char *name, const std:
 // status, or 0xFFFFFFFF when it could not be started or did not end.
 DWORD RunAndWait(const std::string &commandLine, const std::string &folder);
 
-// Milliseconds from starting the program to its first visible message box,
-// which is then cancelled and every later box answered; -1 when none came.
+// Milliseconds from starting the program to the first visible message box of
+// it or a process it started, which is then cancelled and every later box
+// answered; -1 when none came.
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder);
 
 // What the machine holds.

@@ -1,22 +1,24 @@
-// WINSPOOL.DRV as someone could plant it beside a downloaded installer: it
-// exports every spooler entry that ScrivoxSetup.exe and e2e_driver.exe use,
-// and if Windows ever loads it, its DllMain leaves a trace file and ends the
-// whole process with status 77, before the program's own code runs.
+// A DLL as someone could plant it beside a downloaded installer, under each
+// name that system code loads by name (planted_dll.h): it exports every
+// spooler entry that e2e_driver.exe imports, and what Wine's USER32 imports
+// from version.dll, so that the loader takes it for either. If it is ever
+// loaded, its DllMain leaves a trace file and ends the whole process with
+// status 77, before the program's own code runs.
 #include <windows.h>
 
-#include "planted_spooler.h"
+#include "planted_dll.h"
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
-        HANDLE trace = CreateFileA(PlantedSpoolerTrace, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+        HANDLE trace = CreateFileA(PlantedDllTrace, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, NULL);
         if (trace != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
-            WriteFile(trace, "planted WINSPOOL.DRV ran\r\n", 26, &written, NULL);
+            WriteFile(trace, "planted DLL ran\r\n", 17, &written, NULL);
             CloseHandle(trace);
         }
-        ExitProcess(PlantedSpoolerExitCode);
+        ExitProcess(PlantedDllExitCode);
     }
     return TRUE;
 }
@@ -58,6 +60,18 @@ __declspec(dllexport) BOOL WINAPI OpenPrinterA(LPSTR, LPHANDLE, LPPRINTER_DEFAUL
     return FALSE;
 }
 __declspec(dllexport) BOOL WINAPI SetDefaultPrinterA(LPCSTR)
+{
+    return FALSE;
+}
+__declspec(dllexport) DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR, LPDWORD)
+{
+    return 0;
+}
+__declspec(dllexport) BOOL WINAPI GetFileVersionInfoW(LPCWSTR, DWORD, DWORD, LPVOID)
+{
+    return FALSE;
+}
+__declspec(dllexport) BOOL WINAPI VerQueryValueW(LPCVOID, LPCWSTR, LPVOID *, PUINT)
 {
     return FALSE;
 }

@@ -1,8 +1,14 @@
-// What the planted WINSPOOL.DRV leaves behind when it runs.
-#ifndef E2E_PLANTED_SPOOLER_H
-#define E2E_PLANTED_SPOOLER_H
+// What the planted DLL leaves behind when it runs, and the names it is
+// planted under: those that system code loads by name, beside the program.
+#ifndef E2E_PLANTED_DLL_H
+#define E2E_PLANTED_DLL_H
 
-static const char PlantedSpoolerTrace[] = "C:\\planted-winspool-ran.txt";
-enum { PlantedSpoolerExitCode = 77 };
+static const char PlantedDllTrace[] = "C:\\planted-dll-ran.txt";
+enum { PlantedDllExitCode = 77 };
+
+static const char *const PlantedNames[] = {
+    "WINSPOOL.DRV", "lpk.dll",     "usp10.dll",   "imm32.dll",   "uxtheme.dll",
+    "msctf.dll",    "version.dll", "secur32.dll", "userenv.dll", "apphelp.dll",
+};
 
 #endif

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "expected.h"
-#include "planted_spooler.h"
+#include "planted_dll.h"
 
 namespace {
 
@@ -63,8 +63,46 @@ std::string PackageFile(const char *name)
     return bytes;
 }
 
+bool Exists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Whether path is TEMP\Scrivox-<16 hexadecimal digits>\ScrivoxSetup.exe.
+bool IsPrivateCopy(const std::string &path)
+{
+    std::string prefix = Lower(TempDirectory() + "Scrivox-");
+    std::string name = "\\scrivoxsetup.exe";
+    std::string lower = Lower(path);
+    if (lower.size() != prefix.size() + 16 + name.size() ||
+        lower.compare(0, prefix.size(), prefix) ||
+        lower.compare(prefix.size() + 16, name.size(), name))
+        return false;
+    return lower.find_first_not_of("0123456789abcdef", prefix.size()) == prefix.size() + 16;
+}
+
+// The files the system is to delete at the next restart.
+std::string PendingRemovals()
+{
+    RegistryValue pending =
+        ReadValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                  "PendingFileRenameOperations");
+    return Lower(pending.data);
+}
+
+// Who shows the boxes: the private copy the installer starts, or, where no
+// copy can be made, the installer itself.
+enum class ShownBy { PrivateCopy, Installer };
+
 void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
-               const std::vector<Box> &boxes)
+               const std::vector<Box> &boxes, ShownBy shownBy = ShownBy::PrivateCopy)
 {
     check.Expect(result.started && result.finished, "the installer ran to its end");
     for (const std::string &problem : result.problems)
@@ -76,6 +114,19 @@ void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
         std::string which = "box " + std::to_string(i + 1);
         check.Equal(seen.text, boxes[i].text, which + " text");
         check.Equal(seen.buttons, boxes[i].buttons, which + " buttons");
+        if (shownBy == ShownBy::Installer) {
+            check.Equal(Lower(seen.program), Lower(options.installer), which + " shown by");
+        } else {
+            std::string folder = seen.program.substr(0, seen.program.rfind('\\'));
+            check.Expect(IsPrivateCopy(seen.program),
+                         which + " shown by a private copy, got " + Show(seen.program));
+            check.Expect(!Exists(folder), "the private folder " + folder + " is gone");
+            std::string removals = PendingRemovals();
+            check.Expect(removals.find(Lower(seen.program)) != std::string::npos &&
+                             removals.find(Lower(folder) + std::string(1, '\0')) !=
+                                 std::string::npos,
+                         "the copy and its folder are to be removed at restart");
+        }
         check.Expect(seen.traced, which + " found in the relay trace of MessageBoxA");
         if (!seen.traced)
             continue;
@@ -84,6 +135,12 @@ void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
         check.Equal(seen.owner, "00000000", which + " owner");
         check.Equal(seen.flags, boxes[i].flags, which + " style flags");
     }
+    std::string added;
+    for (const std::string &name : result.tempAdded) {
+        if (name != expected::LogName)
+            added += name + " ";
+    }
+    check.Equal(added, "", "what the run left in " + TempDirectory() + " but the log");
 }
 
 // The message parts of the log's entries; every line ends in CR LF and every
@@ -204,7 +261,7 @@ const std::vector<Box> CompleteBoxes = {{InstallQuestionText, InstallQuestionFla
 
 // A whole first installation, answered "ok" and then yes or no, and all it
 // leaves behind: boxes, exit status, files, spooler, settings, log and default.
-void ExpectFirstInstallation(Checker &check, RunOptions run, bool yes)
+RunResult ExpectFirstInstallation(Checker &check, RunOptions run, bool yes)
 {
     std::string windows = run.windowsVersion;
     run.answers = {"ok", yes ? "yes" : "no"};
@@ -222,6 +279,7 @@ void ExpectFirstInstallation(Checker &check, RunOptions run, bool yes)
     } else {
         check.Equal(DefaultPrinter(), before, "default printer unchanged");
     }
+    return result;
 }
 
 void FirstInstallation(Checker &check, const std::string &name, const std::string &windows,
@@ -230,41 +288,81 @@ void FirstInstallation(Checker &check, const std::string &name, const std::strin
     ExpectFirstInstallation(check, MakeRun(MakeWorkingFolder(name), windows, {}), yes);
 }
 
-bool Exists(const char *path)
+std::string FolderOf(const std::string &path)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return Lower(path.substr(0, path.rfind('\\')));
 }
 
-// The installer copied into the package folder beside a planted WINSPOOL.DRV,
-// and Wine told to prefer a native winspool.drv for ScrivoxSetup.exe, as
-// Windows would for a DLL that is not a Known DLL. The planted code must
-// never run, and the installation must be the usual one.
-void PlantedSpooler(Checker &check, const std::string &name, const std::string &windows)
+std::string BaseNameLower(const std::string &path)
+{
+    return Lower(path.substr(path.rfind('\\') + 1));
+}
+
+// The installer in the package folder beside DLLs planted under the names
+// that system code loads by name, with Wine told to prefer native DLLs of
+// those names for ScrivoxSetup.exe, as Windows would for a DLL that is not a
+// Known DLL. Nothing may be loaded from the package folder but the installer
+// itself, the process started there may never start USER32 or GDI32 (whose
+// start-up loads DLLs by name), the plant must never run, and the
+// installation must be the usual one.
+void PlantedDlls(Checker &check, const std::string &name, const std::string &windows)
 {
     std::string folder = MakeWorkingFolder(name);
-    SetInstallerDefault("DllOverrides", "winspool.drv", "native,builtin");
+    for (std::string planted : PlantedNames) {
+        planted = Lower(planted);
+        if (planted.size() > 4 && planted.compare(planted.size() - 4, 4, ".dll") == 0)
+            planted.resize(planted.size() - 4); // as Wine names an override
+        SetInstallerDefault("DllOverrides", planted.c_str(), "native,builtin");
+    }
+    auto plant = [&](const std::string &where) {
+        bool planted = true;
+        for (const char *planted_name : PlantedNames)
+            planted =
+                CopyFileA(options.planted.c_str(), (where + "\\" + planted_name).c_str(), FALSE) &&
+                planted;
+        return planted;
+    };
 
-    // First make sure the plant works in this prefix: a program that imports
-    // the spooler, started under the installer's name beside the plant, is
-    // taken over by it. Otherwise the real run below would prove nothing.
+    // First make sure the plants work in this prefix: a program that imports
+    // USER32 and the spooler, started under the installer's name beside them,
+    // is taken over. Otherwise the real run below would prove nothing.
     std::string control = folder + "\\control";
     CreateDirectoryA(control.c_str(), NULL);
-    CopyFileA(options.planted.c_str(), (control + "\\WINSPOOL.DRV").c_str(), FALSE);
+    plant(control);
     CopyFileA(options.driver.c_str(), (control + "\\ScrivoxSetup.exe").c_str(), FALSE);
     DWORD controlStatus = RunAndWait(control + "\\ScrivoxSetup.exe list", control);
-    check.Equal(controlStatus, PlantedSpoolerExitCode,
-                "exit status of a spooler-importing program beside the plant (the plant works)");
-    check.Expect(Exists(PlantedSpoolerTrace), "the plant left its trace for that program");
-    DeleteFileA(PlantedSpoolerTrace);
+    check.Equal(controlStatus, PlantedDllExitCode,
+                "exit status of a USER32-importing program beside the plants (they work)");
+    check.Expect(Exists(PlantedDllTrace), "the plant left its trace for that program");
+    DeleteFileA(PlantedDllTrace);
 
     std::string installer = folder + "\\ScrivoxSetup.exe";
-    check.Expect(CopyFileA(options.installer.c_str(), installer.c_str(), FALSE) &&
-                     CopyFileA(options.planted.c_str(), (folder + "\\WINSPOOL.DRV").c_str(), FALSE),
-                 "the installer and the plant are in the package folder");
+    check.Expect(CopyFileA(options.installer.c_str(), installer.c_str(), FALSE) && plant(folder),
+                 "the installer and the plants are in the package folder");
+    std::string trace;
+    ReadWholeFile(options.relay, &trace);
+    size_t traceStart = trace.size();
     RunOptions run = MakeRun(folder, windows, {});
     run.installer = installer;
-    ExpectFirstInstallation(check, run, true);
-    check.Expect(!Exists(PlantedSpoolerTrace), "the planted WINSPOOL.DRV never ran");
+    RunResult result = ExpectFirstInstallation(check, run, true);
+    check.Expect(!Exists(PlantedDllTrace), "no planted DLL ran");
+
+    ReadWholeFile(options.relay, &trace);
+    std::vector<ModuleLoad> loads = ModuleLoads(trace.substr(std::min(traceStart, trace.size())));
+    std::string fromPackage, startingUser32;
+    bool installerSeen = false;
+    for (const ModuleLoad &load : loads) {
+        bool launcher = load.processId == result.processId;
+        installerSeen = installerSeen || (launcher && Lower(load.path) == Lower(installer));
+        if (FolderOf(load.path) == Lower(folder) && Lower(load.path) != Lower(installer))
+            fromPackage += load.path + " ";
+        std::string module = BaseNameLower(load.path);
+        if (launcher && (module == "user32.dll" || module == "gdi32.dll"))
+            startingUser32 += load.path + " ";
+    }
+    check.Expect(installerSeen, "the trace shows the installer loaded in the process started");
+    check.Equal(fromPackage, "", "modules loaded from the package folder");
+    check.Equal(startingUser32, "", "USER32 and GDI32 loaded by the process started there");
 }
 
 // Refused before anything is done: the box, the start entry alone, and no
@@ -353,9 +451,8 @@ std::vector<Scenario> Scenarios()
         list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, name, windows); }});
     }
     for (const char *windows : {"winxp", "nt40"}) {
-        std::string name = std::string("planted-spooler-") + windows;
-        list.push_back(
-            {strdup(name.c_str()), [=](Checker &c) { PlantedSpooler(c, name, windows); }});
+        std::string name = std::string("planted-dlls-") + windows;
+        list.push_back({strdup(name.c_str()), [=](Checker &c) { PlantedDlls(c, name, windows); }});
     }
     list.push_back({"cancel", [](Checker &c) {
                         RunResult result =
@@ -404,7 +501,8 @@ std::vector<Scenario> Scenarios()
         {"temp-missing", [](Checker &c) {
              RunOptions run = MakeRun(MakeWorkingFolder("temp-missing"), "winxp", {"ok", "no"});
              run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
-             ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
+             // No private folder can be made: the installation runs in place.
+             ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
              ExpectRegistered(c);
              ExpectSettings(c, WindowsDirectory());
              c.Expect(GetFileAttributesA("C:\\no-such-folder") == INVALID_FILE_ATTRIBUTES,
@@ -413,6 +511,20 @@ std::vector<Scenario> Scenarios()
              c.Expect(!ReadWholeFile(TempDirectory() + expected::LogName, &log),
                       "no log is written elsewhere");
          }});
+    list.push_back({"copy-ended", [](Checker &c) {
+                        // End Task on the copy's question: the run ends with the copy's
+                        // status, nothing is left behind, and the next run completes.
+                        std::string folder = MakeWorkingFolder("copy-ended");
+                        RunOptions run = MakeRun(folder, "winxp", {});
+                        run.endAtBox = 1;
+                        run.endStatus = 42;
+                        ExpectRun(c, RunInstaller(run), 42,
+                                  {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"}});
+                        ExpectNotRegistered(c);
+                        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(4)), "log of the ended run");
+                        DeleteFileA((TempDirectory() + expected::LogName).c_str());
+                        ExpectFirstInstallation(c, MakeRun(folder, "winxp", {}), false);
+                    }});
     list.push_back(
         {"windir-removed", [](Checker &c) {
              RunOptions run = MakeRun(MakeWorkingFolder("windir-removed"), "winxp", {"ok", "no"});

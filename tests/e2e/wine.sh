@@ -139,13 +139,13 @@ scenario)
     run="$state/runs/$name"
     rm -rf "$run"
     copy_prefix "$run/prefix" $arch
-    export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEARCH=$arch WINEDEBUG=-all,+relay
+    export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEARCH=$arch WINEDEBUG=-all,+relay,+pid,+loaddll
     status=0
     wine "$build/e2e_driver.exe" scenario "$name" \
         --installer "$(winepath -w "$build/ScrivoxSetup.exe" 2>/dev/null)" \
         --package "$(winepath -w "$source_root/sample-package" 2>/dev/null)" \
         --relay "$(winepath -w "$run/relay.log" 2>/dev/null)" \
-        --planted "$(winepath -w "$build/planted/WINSPOOL.DRV" 2>/dev/null)" \
+        --planted "$(winepath -w "$build/planted/planted.dll" 2>/dev/null)" \
         --release "$(winepath -w "$build/release-test/unpacked" 2>/dev/null)" \
         2>"$run/relay.log" || status=$?
     wineserver -k || true

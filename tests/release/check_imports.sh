@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails unless the executable is a PE32 i386 GUI program with subsystem and
-# OS version 4.0 that imports only from KERNEL32, USER32 and ADVAPI32, and
-# only functions NT 4.0 exports (from the allowlist), contains no MMX or SSE
+# OS version 4.0 that imports only from KERNEL32, and only functions NT 4.0
+# exports (from the allowlist), contains no MMX or SSE
 # instruction, and, when its object files are given, that none of them holds
 # a static constructor (nothing would run it: the program has no C runtime).
 #   check_imports.sh EXE ALLOWLIST [OBJECT_FOLDER]
@@ -36,13 +36,11 @@ allowed=$(grep -v -e '^#' -e '^$' "$allowlist" | sort -u)
 while read -r import; do
     [ -z "$import" ] && continue
     dll=${import%%!*}
-    # Known DLLs only: Windows never looks for these beside the program. Any
-    # other DLL (the spooler, a C runtime) would be searched for in the
-    # installer's own folder first.
-    case "$dll" in
-    ADVAPI32.dll | KERNEL32.dll | USER32.dll) ;;
-    *) fail "imports $import: only KERNEL32, USER32 and ADVAPI32, Known DLLs on every supported Windows, may be imported from" ;;
-    esac
+    # KERNEL32 only: a Known DLL that loads nothing by name as it starts.
+    # Any other DLL would be searched for in the installer's own folder first,
+    # or (USER32, GDI32) would load a language pack from there at start-up.
+    [ "$dll" = KERNEL32.dll ] ||
+        fail "imports $import: only KERNEL32 may be imported from; every other DLL is loaded by its full path"
     grep -qxF "$import" <<<"$allowed" || fail "imports $import, which is not on the NT 4.0 allowlist"
 done <<<"$imports"
 

@@ -48,8 +48,16 @@ std::vector<Fault> faults;
 std::map<std::string, int> callCounts;
 DWORD lastError;
 uintptr_t nextHandle = 0x1000;
+HMODULE const exeModule = reinterpret_cast<HMODULE>(0x00400000);
 HMODULE const spoolerModule = reinterpret_cast<HMODULE>(0x73000000);
+HMODULE const user32Module = reinterpret_cast<HMODULE>(0x77d40000);
+HMODULE const advapi32Module = reinterpret_cast<HMODULE>(0x77dd0000);
 HMODULE const kernelModule = reinterpret_cast<HMODULE>(0x7c800000);
+
+// The system libraries LoadLibraryExA finds in the system directory.
+const std::map<std::string, HMODULE> SystemLibraries = {{"winspool.drv", spoolerModule},
+                                                        {"user32.dll", user32Module},
+                                                        {"advapi32.dll", advapi32Module}};
 HANDLE const currentProcess = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 
 // Windows' ANSI calls refuse paths of MAX_PATH (260) characters or more.
@@ -137,11 +145,21 @@ void Reset()
     MakeDirectory(machine.driverDirectory);
     for (const char *name : expected::PackageFiles)
         PutFile(machine.currentDirectory + "\\" + name, std::string("contents of ") + name);
+    PutFile(machine.modulePath, "the installer's program");
+    machine.startup.cb = sizeof machine.startup;
+    machine.startup.dwFlags = STARTF_USESHOWWINDOW;
+    machine.startup.wShowWindow = 1; // SW_SHOWNORMAL, as a double click gives
 }
 
 void Fail(const std::string &function, DWORD error, int nth)
 {
     faults.push_back({function, error, nth});
+}
+
+void ForgetCalls()
+{
+    machine.calls.clear();
+    callCounts.clear();
 }
 
 std::vector<Call> CallsTo(const std::string &function)
@@ -207,6 +225,20 @@ void PutFile(const std::string &windowsPath, const std::string &contents, DWORD 
 bool FileExists(const std::string &windowsPath)
 {
     return fs::is_regular_file(HostPath(windowsPath));
+}
+
+bool FolderExists(const std::string &windowsPath)
+{
+    return fs::is_directory(HostPath(windowsPath));
+}
+
+std::vector<std::string> FolderEntries(const std::string &windowsPath)
+{
+    std::vector<std::string> names;
+    for (const fs::directory_entry &entry : fs::directory_iterator(HostPath(windowsPath)))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string FileContents(const std::string &windowsPath)
@@ -413,6 +445,12 @@ BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64)
     return TRUE;
 }
 
+// XP SP1 and later: "" takes the current directory out of the DLL search.
+BOOL WINAPI SetDllDirectoryA(LPCSTR directory)
+{
+    return !Record("SetDllDirectoryA", {Text(directory)});
+}
+
 void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO info)
 {
     Record("GetNativeSystemInfo", {});
@@ -423,11 +461,434 @@ void WINAPI GetNativeSystemInfo(LPSYSTEM_INFO info)
 
 } // namespace kernel
 
+// USER32's and ADVAPI32's entries, reached only through GetProcAddress, as
+// the installer binds them.
+namespace user32 {
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    // A box that cannot be made is never shown, and the call returns 0.
+    if (Record("MessageBoxA", {Pointer(owner), Text(text), Text(caption), Number(type)}))
+        return 0;
+    machine.boxes.push_back({owner, Text(text), Text(caption), type});
+    if (!machine.answers.empty()) {
+        int answer = machine.answers.front();
+        machine.answers.erase(machine.answers.begin());
+        return answer;
+    }
+    if ((type & 0xF) == MB_OK)
+        return IDOK;
+    ++machine.unansweredBoxes;
+    return 0;
+}
+
+LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT flags, UINT timeout, PDWORD_PTR result)
+{
+    if (Record("SendMessageTimeoutA", {Number(reinterpret_cast<uintptr_t>(window)), Number(message),
+                                       Number(wParam), Number(static_cast<uint64_t>(lParam)),
+                                       Number(flags), Number(timeout), Pointer(result)}))
+        return 0;
+    return 1;
+}
+
+} // namespace user32
+
+namespace advapi32 {
+
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                            REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                            LPDWORD disposition)
+{
+    LONG error = RecordedError("RegCreateKeyExA",
+                               {key == HKEY_CURRENT_USER ? "HKCU" : "other", Text(subKey),
+                                Number(reserved), Text(keyClass), Number(options), Number(access),
+                                Pointer(security), Pointer(result), Pointer(disposition)});
+    if (error != ERROR_SUCCESS)
+        return error;
+    std::string path = std::string(key == HKEY_CURRENT_USER ? "HKCU" : "other") + "\\" + subKey;
+    bool existed = machine.registry.count(path) != 0;
+    machine.registry[path];
+    HKEY handle = reinterpret_cast<HKEY>(NewHandle());
+    machine.openKeys[handle] = path;
+    *result = handle;
+    if (disposition)
+        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
+                           DWORD size)
+{
+    std::string bytes = data ? std::string(reinterpret_cast<const char *>(data), size) : "";
+    LONG error = RecordedError("RegSetValueExA", {Pointer(key), Text(name), Number(reserved),
+                                                  Number(type), bytes, Number(size)});
+    if (error != ERROR_SUCCESS)
+        return error;
+    auto found = machine.openKeys.find(key);
+    if (found == machine.openKeys.end())
+        return ERROR_INVALID_HANDLE;
+    machine.registry[found->second][name] = {type, bytes};
+    return ERROR_SUCCESS;
+}
+
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token)
+{
+    if (Record("OpenProcessToken",
+               {process == currentProcess ? "current" : "other", Number(access)}))
+        return FALSE;
+    *token = NewHandle();
+    machine.openHandles[*token] = "token";
+    return TRUE;
+}
+
+BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
+                                DWORD size, PDWORD needed)
+{
+    if (Record("GetTokenInformation", {Number(kind), Number(size)}))
+        return FALSE;
+    *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + machine.userSid.size());
+    if (machine.openHandles.count(token) == 0 || kind != TokenUser) {
+        lastError =
+            machine.openHandles.count(token) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    if (size < *needed) {
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    // The SID follows the record, as Windows lays it out.
+    TOKEN_USER *user = static_cast<TOKEN_USER *>(buffer);
+    char *sid = static_cast<char *>(buffer) + sizeof(TOKEN_USER);
+    memcpy(sid, machine.userSid.data(), machine.userSid.size());
+    user->User.Sid = sid;
+    user->User.Attributes = 0;
+    return TRUE;
+}
+
+// ACLs as Windows lays them out: the header, then each entry's header, its
+// access mask and its SID.
+size_t SidLength(const void *sid)
+{
+    return 8 + 4 * static_cast<const BYTE *>(sid)[1];
+}
+
+std::string SidText(const void *sid)
+{
+    const BYTE *bytes = static_cast<const BYTE *>(sid);
+    std::string text = "S-" + Number(bytes[0]) + "-" + Number(bytes[7]);
+    for (int i = 0; i < bytes[1]; ++i) {
+        DWORD part;
+        memcpy(&part, bytes + 8 + 4 * i, 4);
+        text += "-" + Number(part);
+    }
+    return text;
+}
+
+BYTE *AceAt(PACL acl, DWORD index)
+{
+    BYTE *at = reinterpret_cast<BYTE *>(acl) + sizeof(ACL);
+    for (DWORD i = 0; i < index; ++i)
+        at += reinterpret_cast<ACE_HEADER *>(at)->AceSize;
+    return at;
+}
+
+BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision)
+{
+    if (Record("InitializeAcl", {Number(size), Number(revision)}))
+        return FALSE;
+    memset(acl, 0, sizeof(ACL));
+    acl->AclRevision = static_cast<BYTE>(revision);
+    acl->AclSize = static_cast<WORD>(size);
+    return TRUE;
+}
+
+BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid)
+{
+    if (Record("AddAccessAllowedAce", {Number(revision), Number(mask), SidText(sid)}))
+        return FALSE;
+    BYTE *ace = AceAt(acl, acl->AceCount);
+    size_t size = sizeof(ACE_HEADER) + sizeof(DWORD) + SidLength(sid);
+    if (ace + size > reinterpret_cast<BYTE *>(acl) + acl->AclSize) {
+        lastError = 1344; // ERROR_ALLOTTED_SPACE_EXCEEDED
+        return FALSE;
+    }
+    ACE_HEADER header = {ACCESS_ALLOWED_ACE_TYPE, 0, static_cast<WORD>(size)};
+    memcpy(ace, &header, sizeof header);
+    memcpy(ace + sizeof header, &mask, sizeof mask);
+    memcpy(ace + sizeof header + sizeof mask, sid, SidLength(sid));
+    ++acl->AceCount;
+    return TRUE;
+}
+
+BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace)
+{
+    if (Record("GetAce", {Number(index)}))
+        return FALSE;
+    if (index >= acl->AceCount) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    *ace = AceAt(acl, index);
+    return TRUE;
+}
+
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision)
+{
+    if (Record("InitializeSecurityDescriptor", {Number(revision)}))
+        return FALSE;
+    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
+    memset(sd, 0, sizeof *sd);
+    sd->Revision = static_cast<BYTE>(revision);
+    return TRUE;
+}
+
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL acl,
+                                      BOOL defaulted)
+{
+    if (Record("SetSecurityDescriptorDacl", {Number(present), Pointer(acl), Number(defaulted)}))
+        return FALSE;
+    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
+    sd->Dacl = present ? acl : NULL;
+    sd->Control =
+        static_cast<WORD>(present ? sd->Control | SE_DACL_PRESENT : sd->Control & ~SE_DACL_PRESENT);
+    return TRUE;
+}
+
+// Windows 2000 and later.
+BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor,
+                                         SECURITY_DESCRIPTOR_CONTROL mask,
+                                         SECURITY_DESCRIPTOR_CONTROL bits)
+{
+    if (Record("SetSecurityDescriptorControl", {Number(mask), Number(bits)}))
+        return FALSE;
+    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
+    sd->Control = static_cast<WORD>((sd->Control & ~mask) | (bits & mask));
+    return TRUE;
+}
+
+// RtlGenRandom, XP and later: bytes counting up from the machine's nextRandom.
+BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length)
+{
+    if (Record("SystemFunction036", {Number(length)}))
+        return FALSE;
+    for (ULONG i = 0; i < length; ++i)
+        static_cast<BYTE *>(buffer)[i] = machine.nextRandom++;
+    return TRUE;
+}
+
+// How a folder made with these security attributes is kept (Machine::folderAccess).
+std::vector<std::string> DescribeAccess(const SECURITY_ATTRIBUTES *security)
+{
+    if (security == NULL || security->lpSecurityDescriptor == NULL)
+        return {"default"};
+    const SECURITY_DESCRIPTOR *sd =
+        static_cast<const SECURITY_DESCRIPTOR *>(security->lpSecurityDescriptor);
+    std::vector<std::string> lines = {(sd->Control & SE_DACL_PROTECTED) ? "protected"
+                                                                        : "inheriting"};
+    for (DWORD i = 0; sd->Dacl != NULL && i < sd->Dacl->AceCount; ++i) {
+        const BYTE *ace = AceAt(sd->Dacl, i);
+        DWORD mask;
+        memcpy(&mask, ace + sizeof(ACE_HEADER), sizeof mask);
+        char hex[16];
+        snprintf(hex, sizeof hex, "0x%x", mask);
+        lines.push_back(SidText(ace + sizeof(ACE_HEADER) + sizeof mask) + " " + hex + " " +
+                        Number(reinterpret_cast<const ACE_HEADER *>(ace)->AceFlags));
+    }
+    return lines;
+}
+
+} // namespace advapi32
+
 extern "C" {
 
 DWORD WINAPI GetLastError(void)
 {
     return lastError;
+}
+
+void WINAPI SetLastError(DWORD error)
+{
+    lastError = error;
+}
+
+DWORD WINAPI GetCurrentProcessId(void)
+{
+    Record("GetCurrentProcessId", {});
+    return machine.processId;
+}
+
+LPSTR WINAPI GetCommandLineA(void)
+{
+    Record("GetCommandLineA", {});
+    return &machine.commandLine[0];
+}
+
+void WINAPI GetStartupInfoA(LPSTARTUPINFOA startup)
+{
+    Record("GetStartupInfoA", {});
+    *startup = machine.startup;
+}
+
+// As XP does: a program path that does not fit is cut, unterminated, and
+// the whole buffer is reported.
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
+{
+    if (Record("GetModuleFileNameA", {Pointer(module), Number(size)}))
+        return 0;
+    if (module != NULL && module != exeModule) {
+        lastError = ERROR_MOD_NOT_FOUND;
+        return 0;
+    }
+    if (machine.modulePath.size() >= size) {
+        memcpy(buffer, machine.modulePath.data(), size);
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return size;
+    }
+    memcpy(buffer, machine.modulePath.c_str(), machine.modulePath.size() + 1);
+    return static_cast<DWORD>(machine.modulePath.size());
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer)
+{
+    if (Record("GetCurrentDirectoryA", {Number(size)}))
+        return 0;
+    return Answer(machine.currentDirectory, buffer, size);
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
+{
+    if (Record("SetCurrentDirectoryA", {Text(path)}))
+        return FALSE;
+    if (!fs::is_directory(HostPath(path))) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return FALSE;
+    }
+    machine.currentDirectory = path;
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
+{
+    if (Record("CreateDirectoryA", {Text(path), Pointer(security)}))
+        return FALSE;
+    std::string host = HostPath(path);
+    if (fs::exists(host) || !ParentExists(host)) {
+        lastError = fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
+        return FALSE;
+    }
+    fs::create_directory(host);
+    machine.folderAccess[host] = advapi32::DescribeAccess(security);
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR path)
+{
+    if (Record("RemoveDirectoryA", {Text(path)}))
+        return FALSE;
+    std::string host = HostPath(path);
+    if (!fs::is_directory(host) || !fs::is_empty(host)) {
+        lastError = fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND;
+        return FALSE;
+    }
+    fs::remove(host);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR path)
+{
+    if (Record("DeleteFileA", {Text(path)}))
+        return FALSE;
+    std::string host = HostPath(path);
+    if (!fs::is_regular_file(host) || (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
+        lastError = fs::is_regular_file(host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        return FALSE;
+    }
+    fs::remove(host);
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
+{
+    if (Record("MoveFileExA", {Text(existing), Text(replacement), Number(flags)}))
+        return FALSE;
+    if (replacement != NULL || !(flags & MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        lastError = ERROR_INVALID_PARAMETER; // only removal at restart is needed here
+        return FALSE;
+    }
+    machine.removalsAtRestart.push_back(existing);
+    return TRUE;
+}
+
+// The process is recorded and, at once, has ended with the machine's
+// childExitCode.
+BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                           LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
+{
+    if (Record("CreateProcessA",
+               {Text(application), Text(commandLine), Pointer(processAttributes),
+                Pointer(threadAttributes), Number(inheritHandles), Number(creationFlags),
+                Pointer(environment), Text(currentDirectory)}))
+        return FALSE;
+    if (application == NULL || !fs::is_regular_file(HostPath(application))) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return FALSE;
+    }
+    machine.started.push_back({Text(application), Text(commandLine), Text(currentDirectory),
+                               inheritHandles != FALSE, environment != NULL, creationFlags,
+                               *startup});
+    process->hProcess = NewHandle();
+    process->hThread = NewHandle();
+    process->dwProcessId = machine.processId + static_cast<DWORD>(machine.started.size());
+    process->dwThreadId = process->dwProcessId + 1;
+    machine.openHandles[process->hProcess] = "process";
+    machine.openHandles[process->hThread] = "thread";
+    return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    if (Record("WaitForSingleObject", {Number(milliseconds)}))
+        return WAIT_FAILED;
+    if (machine.openHandles.count(handle) == 0) {
+        lastError = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    return WAIT_OBJECT_0;
+}
+
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    if (Record("GetExitCodeProcess", {}))
+        return FALSE;
+    auto found = machine.openHandles.find(process);
+    if (found == machine.openHandles.end() || found->second != "process") {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    *exitCode = machine.childExitCode;
+    return TRUE;
+}
+
+void WINAPI Sleep(DWORD milliseconds)
+{
+    Record("Sleep", {Number(milliseconds)});
+}
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter)
+{
+    Record("QueryPerformanceCounter", {});
+    counter->QuadPart = machine.counter;
+    return TRUE;
+}
+
+DWORD WINAPI GetTickCount(void)
+{
+    Record("GetTickCount", {});
+    return machine.ticks;
 }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version)
@@ -600,6 +1061,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
     Record("CloseHandle", {});
+    if (machine.openHandles.erase(handle))
+        return TRUE;
     auto found = machine.openFiles.find(handle);
     if (found == machine.openFiles.end()) {
         lastError = ERROR_INVALID_HANDLE;
@@ -668,22 +1131,25 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags)
 {
     if (Record("LoadLibraryExA", {Text(path), Pointer(file), Number(flags)}))
         return NULL;
-    // Only the system's own spooler is there: any other name or folder finds nothing.
-    if (path == NULL || !machine.spoolerInstalled ||
-        strcasecmp(path, (machine.systemDirectory + "\\winspool.drv").c_str()) != 0) {
-        lastError = ERROR_MOD_NOT_FOUND;
-        return NULL;
+    // Only the system's own libraries are there, by their full paths: any
+    // other name or folder finds nothing.
+    for (const auto &library : SystemLibraries) {
+        if (path != NULL && !machine.missingLibraries.count(library.first) &&
+            strcasecmp(path, (machine.systemDirectory + "\\" + library.first).c_str()) == 0)
+            return library.second;
     }
-    return spoolerModule;
+    lastError = ERROR_MOD_NOT_FOUND;
+    return NULL;
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 {
     if (Record("GetModuleHandleA", {Text(name)}))
         return NULL;
-    // Only KERNEL32 is loaded in every process; the spooler is not asked for here.
-    if (name != NULL &&
-        (strcasecmp(name, "kernel32.dll") == 0 || strcasecmp(name, "kernel32") == 0))
+    if (name == NULL)
+        return exeModule;
+    // Only KERNEL32 is loaded in every process; no other library is asked for here.
+    if (strcasecmp(name, "kernel32.dll") == 0 || strcasecmp(name, "kernel32") == 0)
         return kernelModule;
     lastError = ERROR_MOD_NOT_FOUND;
     return NULL;
@@ -698,102 +1164,46 @@ HANDLE WINAPI GetCurrentProcess(void)
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
     bool ordinal = reinterpret_cast<uintptr_t>(name) < 0x10000;
-    std::string moduleName = module == spoolerModule  ? "winspool.drv"
-                             : module == kernelModule ? "kernel32.dll"
-                                                      : Pointer(module);
+    std::string moduleName = module == kernelModule ? "kernel32.dll" : Pointer(module);
+    for (const auto &library : SystemLibraries) {
+        if (module == library.second)
+            moduleName = library.first;
+    }
     if (Record(
             "GetProcAddress",
             {moduleName, ordinal ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name)}))
         return NULL;
     typedef void (*Entry)(void);
-    // Each module's entries by name, and those the machine is told it lacks.
-    static const std::map<std::string, Entry> spoolerEntries = {
-        {"GetPrinterDriverDirectoryA",
-         reinterpret_cast<Entry>(spooler::GetPrinterDriverDirectoryA)},
-        {"AddPrinterDriverA", reinterpret_cast<Entry>(spooler::AddPrinterDriverA)},
-        {"AddPrinterA", reinterpret_cast<Entry>(spooler::AddPrinterA)},
-        {"OpenPrinterA", reinterpret_cast<Entry>(spooler::OpenPrinterA)},
-        {"GetPrinterA", reinterpret_cast<Entry>(spooler::GetPrinterA)},
-        {"ClosePrinter", reinterpret_cast<Entry>(spooler::ClosePrinter)},
-        {"SetDefaultPrinterA", reinterpret_cast<Entry>(spooler::SetDefaultPrinterA)},
+#define ENTRY(space, name)                                                                         \
+    {                                                                                              \
+#name, reinterpret_cast < Entry>(space::name)                                              \
+    }
+    // Each module's entries by name.
+    static const std::map<std::string, std::map<std::string, Entry>> entries = {
+        {"winspool.drv",
+         {ENTRY(spooler, GetPrinterDriverDirectoryA), ENTRY(spooler, AddPrinterDriverA),
+          ENTRY(spooler, AddPrinterA), ENTRY(spooler, OpenPrinterA), ENTRY(spooler, GetPrinterA),
+          ENTRY(spooler, ClosePrinter), ENTRY(spooler, SetDefaultPrinterA)}},
+        {"kernel32.dll",
+         {ENTRY(kernel, IsWow64Process), ENTRY(kernel, GetNativeSystemInfo),
+          ENTRY(kernel, SetDllDirectoryA)}},
+        {"user32.dll", {ENTRY(user32, MessageBoxA), ENTRY(user32, SendMessageTimeoutA)}},
+        {"advapi32.dll",
+         {ENTRY(advapi32, RegCreateKeyExA), ENTRY(advapi32, RegSetValueExA),
+          ENTRY(advapi32, OpenProcessToken), ENTRY(advapi32, GetTokenInformation),
+          ENTRY(advapi32, InitializeAcl), ENTRY(advapi32, AddAccessAllowedAce),
+          ENTRY(advapi32, GetAce), ENTRY(advapi32, InitializeSecurityDescriptor),
+          ENTRY(advapi32, SetSecurityDescriptorDacl), ENTRY(advapi32, SetSecurityDescriptorControl),
+          ENTRY(advapi32, SystemFunction036)}},
     };
-    static const std::map<std::string, Entry> kernelEntries = {
-        {"IsWow64Process", reinterpret_cast<Entry>(kernel::IsWow64Process)},
-        {"GetNativeSystemInfo", reinterpret_cast<Entry>(kernel::GetNativeSystemInfo)},
-    };
-    const std::map<std::string, Entry> *entries = module == spoolerModule  ? &spoolerEntries
-                                                  : module == kernelModule ? &kernelEntries
-                                                                           : NULL;
-    const std::set<std::string> &missing =
-        module == spoolerModule ? machine.missingSpoolerEntries : machine.missingKernelEntries;
-    if (entries == NULL || ordinal || entries->count(name) == 0 || missing.count(name)) {
+#undef ENTRY
+    auto library = entries.find(moduleName);
+    if (library == entries.end() || ordinal || library->second.count(name) == 0 ||
+        machine.missingEntries.count(name)) {
         lastError = ERROR_PROC_NOT_FOUND;
         return NULL;
     }
-    return reinterpret_cast<FARPROC>(entries->at(name));
-}
-
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
-{
-    // A box that cannot be made is never shown, and the call returns 0.
-    if (Record("MessageBoxA", {Pointer(owner), Text(text), Text(caption), Number(type)}))
-        return 0;
-    machine.boxes.push_back({owner, Text(text), Text(caption), type});
-    if (!machine.answers.empty()) {
-        int answer = machine.answers.front();
-        machine.answers.erase(machine.answers.begin());
-        return answer;
-    }
-    if ((type & 0xF) == MB_OK)
-        return IDOK;
-    ++machine.unansweredBoxes;
-    return 0;
-}
-
-LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                   UINT flags, UINT timeout, PDWORD_PTR result)
-{
-    if (Record("SendMessageTimeoutA", {Number(reinterpret_cast<uintptr_t>(window)), Number(message),
-                                       Number(wParam), Number(static_cast<uint64_t>(lParam)),
-                                       Number(flags), Number(timeout), Pointer(result)}))
-        return 0;
-    return 1;
-}
-
-LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                            REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                            LPDWORD disposition)
-{
-    LONG error = RecordedError("RegCreateKeyExA",
-                               {key == HKEY_CURRENT_USER ? "HKCU" : "other", Text(subKey),
-                                Number(reserved), Text(keyClass), Number(options), Number(access),
-                                Pointer(security), Pointer(result), Pointer(disposition)});
-    if (error != ERROR_SUCCESS)
-        return error;
-    std::string path = std::string(key == HKEY_CURRENT_USER ? "HKCU" : "other") + "\\" + subKey;
-    bool existed = machine.registry.count(path) != 0;
-    machine.registry[path];
-    HKEY handle = reinterpret_cast<HKEY>(NewHandle());
-    machine.openKeys[handle] = path;
-    *result = handle;
-    if (disposition)
-        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-    return ERROR_SUCCESS;
-}
-
-LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
-                           DWORD size)
-{
-    std::string bytes = data ? std::string(reinterpret_cast<const char *>(data), size) : "";
-    LONG error = RecordedError("RegSetValueExA", {Pointer(key), Text(name), Number(reserved),
-                                                  Number(type), bytes, Number(size)});
-    if (error != ERROR_SUCCESS)
-        return error;
-    auto found = machine.openKeys.find(key);
-    if (found == machine.openKeys.end())
-        return ERROR_INVALID_HANDLE;
-    machine.registry[found->second][name] = {type, bytes};
-    return ERROR_SUCCESS;
+    return reinterpret_cast<FARPROC>(library->second.at(name));
 }
 
 } // extern "C"

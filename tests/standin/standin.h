@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <stdint.h>
+
 #include <map>
 #include <set>
 #include <string>
@@ -56,10 +58,11 @@ typedef std::map<std::string, std::map<std::string, std::string, NoCase>, NoCase
 struct Machine {
     // GetVersionExA
     DWORD platformId = VER_PLATFORM_WIN32_NT, majorVersion = 5, minorVersion = 1;
-    // KERNEL32's IsWow64Process and GetNativeSystemInfo, found through
-    // GetModuleHandleA and GetProcAddress unless named here: a 32-bit Windows
-    // on x86 unless told otherwise.
-    std::set<std::string> missingKernelEntries;
+    // The entries GetProcAddress finds in no module (KERNEL32's newer ones,
+    // ADVAPI32's, USER32's, the spooler's), by name.
+    std::set<std::string> missingEntries;
+    // IsWow64Process and GetNativeSystemInfo: a 32-bit Windows on x86 unless
+    // told otherwise.
     bool wow64 = false;
     WORD nativeArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
     // Directories and environment, as Windows paths. Files live below a host
@@ -85,10 +88,9 @@ struct Machine {
     std::map<std::string, Driver, NoCase> drivers;
     std::map<std::string, Printer, NoCase> printers;
     std::string defaultPrinter;
-    // The spooler module: LoadLibraryExA finds it only by its full path in the
-    // system directory, and GetProcAddress has every entry but those named here.
-    bool spoolerInstalled = true;
-    std::set<std::string> missingSpoolerEntries;
+    // LoadLibraryExA finds "user32.dll", "advapi32.dll" and "winspool.drv"
+    // only by their full paths in the system directory, and not those named here.
+    std::set<std::string> missingLibraries;
     bool openPrinterYieldsNull = false; // OpenPrinterA succeeds but hands back no handle
     // Registry: key path ("HKCU\SOFTWARE\...") -> values
     std::map<std::string, std::map<std::string, RegValue, NoCase>, NoCase> registry;
@@ -100,6 +102,32 @@ struct Machine {
     std::map<HANDLE, int> openFiles;
     std::map<HKEY, std::string> openKeys;
     std::map<void *, SIZE_T> globalBlocks;
+    // This process: its program, command line and start-up information.
+    std::string modulePath = "C:\\PKG\\ScrivoxSetup.exe";
+    std::string commandLine = "\"C:\\PKG\\ScrivoxSetup.exe\"";
+    STARTUPINFOA startup = {};
+    DWORD processId = 0x1234, ticks = 0x00C0FFEE;
+    int64_t counter = 0x0000000A12345678;
+    BYTE nextRandom = 0; // RtlGenRandom's bytes count up from here
+    std::string userSid = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\x08\0\0\0\x09\0\0\0"
+                                      "\xE8\3\0\0",
+                                      28); // S-1-5-21-7-8-9-1000
+    // The processes CreateProcessA started, as it was asked to, and the exit
+    // status each ends with.
+    struct Started {
+        std::string application, commandLine, currentDirectory;
+        bool inheritHandles, environment;
+        DWORD creationFlags;
+        STARTUPINFOA startup;
+    };
+    std::vector<Started> started;
+    DWORD childExitCode = 1;
+    // Each folder made, by host path: "default" when made without security
+    // attributes, else "protected" or "inheriting" and an entry a line,
+    // "SID mask flags" (S-1-5-32-544 0x1f01ff 3).
+    std::map<std::string, std::vector<std::string>> folderAccess;
+    std::vector<std::string> removalsAtRestart; // MoveFileExA's, Windows paths
+    std::map<HANDLE, std::string> openHandles;  // tokens, processes and threads
     std::vector<Call> calls;
 };
 
@@ -113,12 +141,16 @@ void Reset();
 // every call fail.
 void Fail(const std::string &function, DWORD error, int nth = 0);
 
+// Forgets the calls made so far: those counted by Fail, too.
+void ForgetCalls();
 std::vector<Call> CallsTo(const std::string &function);
 std::vector<std::string> FunctionsCalled(); // the names of all calls, in order
 std::string HostPath(const std::string &windowsPath);
 void MakeDirectory(const std::string &windowsPath);
 void PutFile(const std::string &windowsPath, const std::string &contents, DWORD attributes = 0);
 bool FileExists(const std::string &windowsPath);
+bool FolderExists(const std::string &windowsPath);
+std::vector<std::string> FolderEntries(const std::string &windowsPath); // names, sorted
 std::string FileContents(const std::string &windowsPath);
 DWORD FileAttributes(const std::string &windowsPath);
 void AddPrinter(const std::string &name, const std::string &driver, const std::string &port);

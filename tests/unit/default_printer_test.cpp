@@ -118,7 +118,7 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         {"set-default fails", 5,
          [] { standin::Fail("SetDefaultPrinterA", ERROR_INVALID_PRINTER_NAME); }},
         {"set-default not exported", 5,
-         [] { standin::M().missingSpoolerEntries.insert("SetDefaultPrinterA"); }},
+         [] { standin::M().missingEntries.insert("SetDefaultPrinterA"); }},
     };
     for (auto &c : cases) {
         StartOver();
@@ -130,6 +130,7 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         ASSERT_EQ(DoFiles(), 1);
         ASSERT_EQ(AddDriverAndPrinter(), 1);
         c.arrange();
+        Rebind();
         std::string name = expected::DriverName;
         EXPECT_EQ(MakeDefaultPrinter(&name[0]), 0) << c.why;
         EXPECT_EQ(standin::M().defaultPrinter, "Other") << c.why;

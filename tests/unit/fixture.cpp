@@ -12,8 +12,15 @@ void InstallerTest::StartOver()
     standin::Reset();
     memset(DriverDirectory, 0, sizeof DriverDirectory);
     memset(MessageBuffer, 0, sizeof MessageBuffer);
-    SpoolerModule = NULL;
-    memset(SpoolerEntries, 0, sizeof SpoolerEntries);
+    Rebind();
+    standin::ForgetCalls();
+}
+
+void InstallerTest::Rebind()
+{
+    memset(SystemModules, 0, sizeof SystemModules);
+    memset(SystemEntries, 0, sizeof SystemEntries);
+    LoadSystemLibraries();
 }
 
 void InstallerTest::TearDown()
@@ -26,8 +33,16 @@ void InstallerTest::TearDown()
 
 int InstallerTest::RunInstaller()
 {
+    Rebind(); // as the program does before its installation, in place or as the copy
     char commandLine[] = "";
     return WinMain(NULL, NULL, commandLine, 1);
+}
+
+int InstallerTest::StartProgram()
+{
+    memset(SystemModules, 0, sizeof SystemModules);
+    memset(SystemEntries, 0, sizeof SystemEntries);
+    return StartSetup();
 }
 
 void InstallerTest::Answer(std::vector<int> answers)

@@ -35,9 +35,15 @@ protected:
     void TearDown() override;
 
     // A fresh machine and a new process: the installer's process-wide state
-    // (buffers, the spooler's binding) is zero again, as at start.
+    // is zero again and the system libraries are loaded, as before the
+    // installation starts; the calls to load them are not kept.
     static void StartOver();
+    // The binding made anew, for what was arranged about the libraries since.
+    static void Rebind();
     static int RunInstaller();
+    // Starts the program as Windows would: the launcher, or the private copy
+    // when the machine's command line says so.
+    static int StartProgram();
     static void Answer(std::vector<int> answers);
     // The log's lines, CR LF removed, with each line's leading timestamp cut off.
     static std::vector<std::string> LogMessages();

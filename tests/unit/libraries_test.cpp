@@ -1,65 +1,85 @@
-// How the installer reaches the print spooler: loaded once by its full path
-// in the system directory, each entry bound on first use, and a spooler that
-// cannot be had failing the step that needed it.
+// How the installer reaches USER32, ADVAPI32, the print spooler and KERNEL32's
+// newer entries: each library loaded once by its full path in the system
+// directory, its entries bound as it is loaded, and a library or entry that
+// cannot be had failing the calls that needed it.
 #include "fixture.h"
 
 namespace {
 
-const char SpoolerPath[] = "C:\\WINDOWS\\system32\\winspool.drv";
+const char SystemDirectory[] = "C:\\WINDOWS\\system32\\";
 
-class SpoolerTest : public InstallerTest {
+class LibrariesTest : public InstallerTest {
 protected:
+    // "module!entry" for every entry looked up, in order.
     static std::vector<std::string> EntriesBound()
     {
         std::vector<std::string> names;
-        for (const standin::Call &call : standin::CallsTo("GetProcAddress")) {
-            if (call.args[0] == "kernel32.dll")
-                continue; // the version check's own look-ups
-            EXPECT_EQ(call.args[0], "winspool.drv") << "looked up in a module that was not loaded";
-            names.push_back(call.args[1]);
-        }
+        for (const standin::Call &call : standin::CallsTo("GetProcAddress"))
+            names.push_back(call.args[0] + "!" + call.args[1]);
         return names;
+    }
+    static size_t Loads(const char *library)
+    {
+        size_t count = 0;
+        for (const standin::Call &call : standin::CallsTo("LoadLibraryExA"))
+            count += call.args[0] == std::string(SystemDirectory) + library;
+        return count;
     }
 };
 
-TEST_F(SpoolerTest, ItIsLoadedOnceFromTheSystemDirectoryAndEachEntryBoundOnce)
+TEST_F(LibrariesTest, EachIsLoadedOnceFromTheSystemDirectoryAndEachEntryBoundOnce)
 {
-    // NT 5, Yes: the driver directory, both adds and the set-default entry.
     Answer({IDOK, IDYES});
     ASSERT_EQ(RunInstaller(), 1);
-    std::vector<standin::Call> loads = standin::CallsTo("LoadLibraryExA");
-    ASSERT_EQ(loads.size(), 1u);
-    EXPECT_EQ(loads[0].args, (std::vector<std::string>{SpoolerPath, "(null)", "8"}))
-        << "the full path, with LOAD_WITH_ALTERED_SEARCH_PATH";
+    std::vector<std::vector<std::string>> loads;
+    for (const standin::Call &call : standin::CallsTo("LoadLibraryExA"))
+        loads.push_back(call.args);
+    EXPECT_EQ(loads, (std::vector<std::vector<std::string>>{
+                         {std::string(SystemDirectory) + "user32.dll", "(null)", "8"},
+                         {std::string(SystemDirectory) + "advapi32.dll", "(null)", "8"},
+                         {std::string(SystemDirectory) + "winspool.drv", "(null)", "8"}}))
+        << "full paths, with LOAD_WITH_ALTERED_SEARCH_PATH";
+    EXPECT_EQ(standin::CallsTo("GetModuleHandleA")[0].args[0], "kernel32.dll");
     EXPECT_EQ(standin::CallsTo("GetSystemDirectoryA")[0].args[0], "260");
-    EXPECT_EQ(EntriesBound(),
-              (std::vector<std::string>{"GetPrinterDriverDirectoryA", "AddPrinterDriverA",
-                                        "AddPrinterA", "SetDefaultPrinterA"}));
+    EXPECT_EQ(EntriesBound(), (std::vector<std::string>{
+                                  "kernel32.dll!IsWow64Process",
+                                  "kernel32.dll!GetNativeSystemInfo",
+                                  "kernel32.dll!SetDllDirectoryA",
+                                  "user32.dll!MessageBoxA",
+                                  "user32.dll!SendMessageTimeoutA",
+                                  "advapi32.dll!RegCreateKeyExA",
+                                  "advapi32.dll!RegSetValueExA",
+                                  "advapi32.dll!OpenProcessToken",
+                                  "advapi32.dll!GetTokenInformation",
+                                  "advapi32.dll!InitializeAcl",
+                                  "advapi32.dll!AddAccessAllowedAce",
+                                  "advapi32.dll!GetAce",
+                                  "advapi32.dll!InitializeSecurityDescriptor",
+                                  "advapi32.dll!SetSecurityDescriptorDacl",
+                                  "advapi32.dll!SetSecurityDescriptorControl",
+                                  "advapi32.dll!SystemFunction036",
+                                  "winspool.drv!GetPrinterDriverDirectoryA",
+                                  "winspool.drv!AddPrinterDriverA",
+                                  "winspool.drv!AddPrinterA",
+                                  "winspool.drv!OpenPrinterA",
+                                  "winspool.drv!GetPrinterA",
+                                  "winspool.drv!ClosePrinter",
+                                  "winspool.drv!SetDefaultPrinterA",
+                              }));
 
-    // NT 4.0 over an existing printer, Yes: OpenPrinterA is called twice,
-    // bound once, and SetDefaultPrinterA, which NT 4.0 lacks, is never asked for.
-    StartOver();
-    SetVersion(VER_PLATFORM_WIN32_NT, 4, 0);
-    standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
-    standin::M().drivers[expected::DriverName].name = expected::DriverName;
-    standin::M().missingSpoolerEntries.insert("SetDefaultPrinterA");
-    Answer({IDOK, IDYES});
-    ASSERT_EQ(RunInstaller(), 1);
-    EXPECT_EQ(standin::CallsTo("LoadLibraryExA").size(), 1u);
-    EXPECT_EQ(standin::CallsTo("OpenPrinterA").size(), 2u);
-    std::vector<std::string> bound = EntriesBound();
-    EXPECT_EQ(bound, (std::vector<std::string>{"GetPrinterDriverDirectoryA", "AddPrinterDriverA",
-                                               "AddPrinterA", "OpenPrinterA", "GetPrinterA",
-                                               "ClosePrinter"}));
-    EXPECT_EQ(standin::M().defaultPrinter, expected::DriverName);
+    // Loading them again in the same process binds nothing anew.
+    standin::ForgetCalls();
+    LoadSystemLibraries();
+    EXPECT_TRUE(standin::CallsTo("LoadLibraryExA").empty());
+    EXPECT_TRUE(standin::CallsTo("GetProcAddress").empty());
 }
 
-TEST_F(SpoolerTest, WithoutTheSystemsSpoolerTheRunEndsSilentlyAtTheDriverDirectory)
+TEST_F(LibrariesTest, WithoutTheSystemsSpoolerTheRunEndsSilentlyAtTheDriverDirectory)
 {
     struct {
         const char *why;
         void (*arrange)();
-        size_t loads; // LoadLibraryExA calls expected
+        size_t loads; // LoadLibraryExA calls for the spooler expected
     } cases[] = {
         {"system directory query fails",
          [] { standin::Fail("GetSystemDirectoryA", ERROR_ACCESS_DENIED); }, 0},
@@ -67,21 +87,46 @@ TEST_F(SpoolerTest, WithoutTheSystemsSpoolerTheRunEndsSilentlyAtTheDriverDirecto
          [] { standin::M().systemDirectory = "C:\\" + std::string(300, 'S'); }, 0},
         {"system directory fits, but not with \\winspool.drv",
          [] { standin::M().systemDirectory = "C:\\" + std::string(250, 'S'); }, 0},
-        {"no spooler in the system directory", [] { standin::M().spoolerInstalled = false; }, 1},
+        {"no spooler in the system directory",
+         [] { standin::M().missingLibraries.insert("winspool.drv"); }, 1},
         {"the load fails", [] { standin::Fail("LoadLibraryExA", 193 /* ERROR_BAD_EXE_FORMAT */); },
          1},
         {"no driver-directory entry",
-         [] { standin::M().missingSpoolerEntries.insert("GetPrinterDriverDirectoryA"); }, 1},
+         [] { standin::M().missingEntries.insert("GetPrinterDriverDirectoryA"); }, 1},
     };
     for (auto &c : cases) {
         StartOver();
         c.arrange();
         ExpectEndedSilently(c.why);
-        EXPECT_EQ(standin::CallsTo("LoadLibraryExA").size(), c.loads) << c.why;
+        EXPECT_EQ(Loads("winspool.drv"), c.loads) << c.why;
     }
 }
 
-TEST_F(SpoolerTest, AMissingEntryFailsAsThatCallWould)
+TEST_F(LibrariesTest, AMissingLibraryFailsItsCallsAsTheLoaderWould)
+{
+    // Without USER32 no box can be shown: the installation question is no
+    // consent. Without ADVAPI32 the registry's calls return the loader's code.
+    struct {
+        const char *library;
+        int exitStatus;
+        std::vector<std::string> logTail;
+        size_t boxes;
+    } cases[] = {
+        {"user32.dll", 0, {}, 0},
+        {"advapi32.dll", 1, {"Result = 126"}, 3},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        standin::M().missingLibraries.insert(c.library);
+        Answer(c.boxes ? std::vector<int>{IDOK, IDNO} : std::vector<int>{});
+        EXPECT_EQ(RunInstaller(), c.exitStatus) << c.library;
+        EXPECT_EQ(LogAfterCopies(), c.logTail) << c.library;
+        EXPECT_EQ(standin::M().boxes.size(), c.boxes) << c.library;
+        EXPECT_TRUE(standin::M().registry.empty()) << c.library;
+    }
+}
+
+TEST_F(LibrariesTest, AMissingEntryFailsAsThatCallWould)
 {
     struct {
         const char *entry;
@@ -110,7 +155,7 @@ TEST_F(SpoolerTest, AMissingEntryFailsAsThatCallWould)
             standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
             standin::M().drivers[expected::DriverName].name = expected::DriverName;
         }
-        standin::M().missingSpoolerEntries.insert(c.entry);
+        standin::M().missingEntries.insert(c.entry);
         bool completes = c.exitStatus == 1;
         Answer(completes ? std::vector<int>{IDOK, IDYES} : std::vector<int>{IDOK});
         EXPECT_EQ(RunInstaller(), c.exitStatus) << c.entry;

@@ -90,11 +90,12 @@ TEST_F(VersionTest, ASixtyFourBitWindowsIsNotRecognised)
         standin::M().wow64 = c.isWow64Process == SAYS_YES;
         standin::M().nativeArchitecture = c.nativeArchitecture;
         if (c.isWow64Process == ABSENT)
-            standin::M().missingKernelEntries.insert("IsWow64Process");
+            standin::M().missingEntries.insert("IsWow64Process");
         if (!c.hasGetNativeSystemInfo)
-            standin::M().missingKernelEntries.insert("GetNativeSystemInfo");
+            standin::M().missingEntries.insert("GetNativeSystemInfo");
         if (c.isWow64Process == FAILS)
             standin::Fail("IsWow64Process", ERROR_INVALID_PARAMETER);
+        Rebind();
         EXPECT_EQ(DetectWindowsVersion(), c.code) << c.system;
     }
 

@@ -11,10 +11,12 @@
 typedef int BOOL;
 typedef BOOL *PBOOL;
 typedef unsigned char BYTE;
+typedef BYTE BOOLEAN;
 typedef char CHAR;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
+typedef uint32_t ULONG;
 typedef unsigned int UINT;
 typedef uintptr_t UINT_PTR;
 typedef uintptr_t DWORD_PTR;
@@ -26,13 +28,16 @@ typedef size_t SIZE_T;
 typedef DWORD REGSAM;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD;
+typedef DWORD *PDWORD;
 typedef DWORD_PTR *PDWORD_PTR;
 typedef LONG *PLONG;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
 typedef void *LPVOID;
+typedef void *PVOID;
 typedef const void *LPCVOID;
 typedef void *HANDLE;
+typedef HANDLE *PHANDLE;
 typedef void *HGLOBAL;
 typedef struct HWND__ *HWND;
 typedef struct HKEY__ *HKEY;
@@ -44,6 +49,7 @@ typedef intptr_t(WINAPI *FARPROC)(void);
 static_assert(sizeof(BYTE) == 1, "BYTE is 8 bits");
 static_assert(sizeof(WORD) == 2, "WORD is 16 bits");
 static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
+static_assert(sizeof(ULONG) == 4, "ULONG is 32 bits");
 static_assert(sizeof(LONG) == 4, "LONG is 32 bits");
 static_assert(sizeof(BOOL) == 4, "BOOL is 32 bits");
 static_assert(sizeof(UINT) == 4, "UINT is 32 bits");
@@ -59,14 +65,19 @@ static_assert(sizeof(WPARAM) == sizeof(void *) && sizeof(LPARAM) == sizeof(void 
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_WRITE_PROTECT 19L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_ACCESS_DISABLED_BY_POLICY 1260L
 #define ERROR_UNKNOWN_PRINTER_DRIVER 1797L
 #define ERROR_INVALID_PRINTER_NAME 1801L
 #define ERROR_PRINTER_ALREADY_EXISTS 1802L
@@ -125,8 +136,89 @@ typedef struct _SECURITY_ATTRIBUTES {
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    int64_t QuadPart;
+} LARGE_INTEGER;
+
+// Processes
+#define MAX_PATH 260
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0
+#define WAIT_FAILED 0xFFFFFFFF
+#define STARTF_USESHOWWINDOW 0x00000001
+#define STARTF_USESTDHANDLES 0x00000100
+#define SW_SHOWDEFAULT 10
+
+typedef struct _STARTUPINFOA {
+    DWORD cb;
+    LPSTR lpReserved;
+    LPSTR lpDesktop;
+    LPSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE *lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+// Security: the access list of the launcher's private folder
+typedef void *PSID;
+typedef void *PSECURITY_DESCRIPTOR;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+typedef struct _ACL {
+    BYTE AclRevision;
+    BYTE Sbz1;
+    WORD AclSize;
+    WORD AceCount;
+    WORD Sbz2;
+} ACL, *PACL;
+typedef struct _ACE_HEADER {
+    BYTE AceType;
+    BYTE AceFlags;
+    WORD AceSize;
+} ACE_HEADER;
+typedef struct _SECURITY_DESCRIPTOR {
+    BYTE Revision;
+    BYTE Sbz1;
+    SECURITY_DESCRIPTOR_CONTROL Control;
+    PSID Owner;
+    PSID Group;
+    PACL Sacl;
+    PACL Dacl;
+} SECURITY_DESCRIPTOR;
+typedef struct _SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+typedef struct _TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+} TOKEN_USER;
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+#define TOKEN_QUERY 0x0008
+#define ACL_REVISION 2
+#define ACCESS_ALLOWED_ACE_TYPE 0
+#define OBJECT_INHERIT_ACE 0x1
+#define CONTAINER_INHERIT_ACE 0x2
+#define SECURITY_DESCRIPTOR_REVISION 1
+#define SE_DACL_PRESENT 0x0004
+#define SE_DACL_PROTECTED 0x1000
+#define FILE_ALL_ACCESS 0x001F01FF
+
 // Files
 #define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define GENERIC_WRITE 0x40000000
@@ -140,6 +232,7 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define FILE_END 2
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 
 // Libraries
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
@@ -181,6 +274,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 
 // KERNEL32
 DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD error);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
@@ -203,18 +297,48 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 HANDLE WINAPI GetCurrentProcess(void);
+DWORD WINAPI GetCurrentProcessId(void);
+LPSTR WINAPI GetCommandLineA(void);
+void WINAPI GetStartupInfoA(LPSTARTUPINFOA startup);
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI RemoveDirectoryA(LPCSTR path);
+BOOL WINAPI DeleteFileA(LPCSTR path);
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
+BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                           LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process);
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+void WINAPI Sleep(DWORD milliseconds);
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter);
+DWORD WINAPI GetTickCount(void);
 
-// USER32
+// USER32, bound at run time: the installer defines these, and the stand-in's
+// USER32 is reached through LoadLibraryExA and GetProcAddress
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT flags, UINT timeout, PDWORD_PTR result);
 
-// ADVAPI32
+// ADVAPI32, bound at run time like USER32
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                             LPDWORD disposition);
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                            DWORD size);
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
+                                DWORD size, PDWORD needed);
+BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision);
+BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid);
+BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace);
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL acl,
+                                      BOOL defaulted);
 
 #ifdef __cplusplus
 }

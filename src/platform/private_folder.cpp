@@ -1,0 +1,130 @@
+// The launcher's private folder: a new folder in the temporary directory,
+// under a name nobody can guess beforehand, that only the user who runs the
+// installer, the Administrators and SYSTEM may enter. NT 4.0's temporary
+// directory is often the shared C:\TEMP, where anyone may write: a folder
+// made there with the default access could have a DLL put into it between
+// the copy and its start. So the access list is given when the folder is
+// created, never set afterwards, and a folder that already exists is never
+// used. On a file system without access lists (FAT) the folder is made all
+// the same and stays as created.
+#include "scrivox.h"
+
+#include "text.h"
+
+enum {
+    NAME_ATTEMPTS = 8,    // names tried before giving up; only an existing folder makes another try
+    RANDOM_BYTES = 8,     // the name's random part, 16 hexadecimal digits
+    TOKEN_USER_SIZE = 32, // DWORDs: a TOKEN_USER and the longest SID (68 bytes)
+    ACL_SIZE = 64,        // DWORDs: the header and three entries with their SIDs
+};
+
+// Everything the folder's security attributes point to, kept together so it
+// lives as long as they are used.
+struct PrivateAccess {
+    SECURITY_ATTRIBUTES attributes;
+    SECURITY_DESCRIPTOR descriptor;
+    DWORD user[TOKEN_USER_SIZE];
+    DWORD acl[ACL_SIZE];
+};
+
+// The SID of the user whose token this process carries.
+static PSID CurrentUser(DWORD (&buffer)[TOKEN_USER_SIZE])
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return NULL;
+    DWORD needed = 0;
+    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed);
+    CloseHandle(token);
+    return known ? reinterpret_cast<TOKEN_USER *>(buffer)->User.Sid : NULL;
+}
+
+// Full access for the user, the Administrators and SYSTEM, passed on to
+// everything made inside the folder, and nothing taken from its parent.
+static int BuildPrivateAccess(PrivateAccess *access)
+{
+    typedef BOOL(WINAPI * SetControlEntry)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
+                                           SECURITY_DESCRIPTOR_CONTROL);
+    // The well-known SIDs, as Windows lays a SID out: revision 1, the count
+    // of sub-authorities, the NT authority (5), then the sub-authorities.
+    BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0}; // S-1-5-32-544
+    BYTE system[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};                        // S-1-5-18
+    PSID user = CurrentUser(access->user);
+    if (user == NULL)
+        return 0;
+    PSID sids[] = {user, administrators, system};
+    PACL acl = reinterpret_cast<PACL>(access->acl);
+    if (!InitializeAcl(acl, sizeof access->acl, ACL_REVISION))
+        return 0;
+    for (DWORD i = 0; i < COUNT_OF(sids); ++i) {
+        LPVOID ace = NULL;
+        // NT 4.0 has no call that adds an inherited entry: the flags are set
+        // on the entry as added.
+        if (!AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sids[i]) ||
+            !GetAce(acl, i, &ace))
+            return 0;
+        static_cast<ACE_HEADER *>(ace)->AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    }
+    if (!InitializeSecurityDescriptor(&access->descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&access->descriptor, TRUE, acl, FALSE))
+        return 0;
+    // Windows 2000 and later add the parent's inheritable entries to a new
+    // folder's list unless it is protected; NT 4.0 never does, and lacks the call.
+    SetControlEntry setControl = Bound<SetControlEntry>(ENTRY_SET_SECURITY_DESCRIPTOR_CONTROL);
+    if (setControl != NULL &&
+        !setControl(&access->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        return 0;
+    access->attributes.nLength = sizeof access->attributes;
+    access->attributes.lpSecurityDescriptor = &access->descriptor;
+    access->attributes.bInheritHandle = FALSE;
+    return 1;
+}
+
+// Sixteen hexadecimal digits from the system's random generator (RtlGenRandom,
+// XP and later). NT 4.0 and 2000 lack it: there the digits come from the
+// high-resolution counter, the tick count and the process id. Such a name
+// can be guessed with effort, but the folder's access list and its being new
+// each time keep a guesser out all the same.
+static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
+{
+    typedef BOOLEAN(WINAPI * GenerateEntry)(PVOID buffer, ULONG length);
+    GenerateEntry generate = Bound<GenerateEntry>(ENTRY_GENERATE_RANDOM);
+    DWORD random[RANDOM_BYTES / 4];
+    if (generate == NULL || !generate(random, sizeof random)) {
+        LARGE_INTEGER counter;
+        counter.QuadPart = 0;
+        QueryPerformanceCounter(&counter);
+        random[0] = counter.LowPart;
+        random[1] = counter.HighPart ^ GetTickCount() ^ (GetCurrentProcessId() << 16);
+    }
+    const char digits[] = "0123456789abcdef";
+    const BYTE *bytes = reinterpret_cast<const BYTE *>(random);
+    for (unsigned i = 0; i < RANDOM_BYTES; ++i) {
+        name[2 * i] = digits[bytes[i] >> 4];
+        name[2 * i + 1] = digits[bytes[i] & 0xF];
+    }
+    name[2 * RANDOM_BYTES] = '\0';
+}
+
+int MakePrivateFolder(char (&folder)[PRIVATE_PATH_SIZE])
+{
+    char temporary[PRIVATE_PATH_SIZE];
+    DWORD length = GetTempPathA(sizeof temporary, temporary);
+    if (length == 0 || length >= sizeof temporary)
+        return 0;
+    PrivateAccess access;
+    if (LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access))
+        return 0;
+    for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+        char name[2 * RANDOM_BYTES + 1];
+        RandomName(name);
+        if (!COPY_TEXT(folder, temporary) || !APPEND_TEXT(folder, PRIVATE_FOLDER_PREFIX) ||
+            !APPEND_TEXT(folder, name))
+            return 0; // a cut path would name another folder
+        if (CreateDirectoryA(folder, &access.attributes))
+            return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return 0;
+    }
+    return 0;
+}
