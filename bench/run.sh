@@ -10,9 +10,10 @@ Usage: bench/run.sh [RUNS]
 
 Reports the stripped size of ScrivoxSetup.exe, the number of functions it
 imports, and, under Wine side by side in one run, the time from process
-start to the first message box for ScrivoxSetup.exe and for a program that
-only shows a message box, with their ratio (the median of RUNS runs each,
-default 20). It builds what it needs first. Where this host cannot execute
+start to the first message box for ScrivoxSetup.exe and for a minimal
+program that starts itself again and shows a box in that second process
+(the floor of the installer's design, two process starts), with their
+ratio (the median of RUNS runs each, default 20). It builds what it needs first. Where this host cannot execute
 32-bit programs it runs in the emulated machine (scripts/emulated), whose
 times are those of pure emulation: compare the ratio, not the milliseconds.
 

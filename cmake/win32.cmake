@@ -41,9 +41,10 @@ set_target_properties(ScrivoxSetup PROPERTIES RULE_LAUNCH_LINK ${CMAKE_SOURCE_DI
 
 # The start-up benchmark's yardstick, built like the installer.
 add_executable(bench_minimal WIN32 bench/minimal.cpp)
-target_compile_options(bench_minimal PRIVATE -Os -march=i686 -mno-sse -fno-exceptions -fno-rtti)
-target_link_options(bench_minimal PRIVATE -s -static-libgcc -static-libstdc++)
-target_link_libraries(bench_minimal PRIVATE user32 kernel32)
+target_compile_options(bench_minimal PRIVATE ${WARNINGS} -Os -march=i686 -mno-sse -fno-exceptions
+    -fno-rtti -fno-asynchronous-unwind-tables)
+target_link_options(bench_minimal PRIVATE -s -nostdlib -Wl,--entry,_MinimalStart)
+target_link_libraries(bench_minimal PRIVATE kernel32)
 
 # A DLL planted beside the installer by the end-to-end scenarios under the
 # names system code loads by name: if it is ever loaded, it ends the
