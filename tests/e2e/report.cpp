@@ -62,6 +62,12 @@ int Report()
                         (box.traced ? std::string(" flags ") + flags : ""));
     }
     PrintLines("Message boxes:", boxes);
+    std::vector<std::string> programs;
+    for (const BoxSeen &box : result.boxes) {
+        if (std::find(programs.begin(), programs.end(), box.program) == programs.end())
+            programs.push_back(box.program);
+    }
+    PrintLines("Shown by:", programs);
     printf("Exit status: %lu\n", static_cast<unsigned long>(result.exitCode));
     for (const std::string &problem : result.problems)
         printf("Problem: %s\n", problem.c_str());
