@@ -12,10 +12,16 @@
 #include "text.h"
 
 enum {
-    NAME_ATTEMPTS = 8,    // names tried before giving up; only an existing folder makes another try
-    RANDOM_BYTES = 8,     // the name's random part, 16 hexadecimal digits
-    TOKEN_USER_SIZE = 32, // DWORDs: a TOKEN_USER and the longest SID (68 bytes)
-    ACL_SIZE = 64,        // DWORDs: the header and three entries with their SIDs
+    NAME_ATTEMPTS = 8, // names tried before giving up; only an existing folder makes another try
+    RANDOM_BYTES = 8,  // the name's random part, 16 hexadecimal digits
+    TOKEN_USER_SIZE = 128, // bytes: a TOKEN_USER and the longest SID (68 bytes)
+    ACL_SIZE = 64,         // DWORDs: the header and three entries with their SIDs
+};
+
+// A TOKEN_USER and the SID that follows it, aligned as the record needs.
+union TokenUserRecord {
+    TOKEN_USER user;
+    BYTE bytes[TOKEN_USER_SIZE];
 };
 
 // Everything the folder's security attributes point to, kept together so it
@@ -23,20 +29,20 @@ enum {
 struct PrivateAccess {
     SECURITY_ATTRIBUTES attributes;
     SECURITY_DESCRIPTOR descriptor;
-    DWORD user[TOKEN_USER_SIZE];
+    TokenUserRecord user;
     DWORD acl[ACL_SIZE];
 };
 
 // The SID of the user whose token this process carries.
-static PSID CurrentUser(DWORD (&buffer)[TOKEN_USER_SIZE])
+static PSID CurrentUser(TokenUserRecord *buffer)
 {
     HANDLE token = NULL;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return NULL;
     DWORD needed = 0;
-    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed);
+    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof *buffer, &needed);
     CloseHandle(token);
-    return known ? reinterpret_cast<TOKEN_USER *>(buffer)->User.Sid : NULL;
+    return known ? buffer->user.User.Sid : NULL;
 }
 
 // Full access for the user, the Administrators and SYSTEM, passed on to
@@ -48,11 +54,11 @@ static int BuildPrivateAccess(PrivateAccess *access)
     // The well-known SIDs, as Windows lays a SID out: revision 1, the count
     // of sub-authorities, the NT authority (5), then the sub-authorities.
     BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0}; // S-1-5-32-544
-    BYTE system[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};                        // S-1-5-18
-    PSID user = CurrentUser(access->user);
+    BYTE localSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};                   // S-1-5-18
+    PSID user = CurrentUser(&access->user);
     if (user == NULL)
         return 0;
-    PSID sids[] = {user, administrators, system};
+    PSID sids[] = {user, administrators, localSystem};
     PACL acl = reinterpret_cast<PACL>(access->acl);
     if (!InitializeAcl(acl, sizeof access->acl, ACL_REVISION))
         return 0;
@@ -89,7 +95,7 @@ static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
 {
     typedef BOOLEAN(WINAPI * GenerateEntry)(PVOID buffer, ULONG length);
     GenerateEntry generate = Bound<GenerateEntry>(ENTRY_GENERATE_RANDOM);
-    DWORD random[RANDOM_BYTES / 4];
+    DWORD random[RANDOM_BYTES / 4] = {};
     if (generate == NULL || !generate(random, sizeof random)) {
         LARGE_INTEGER counter;
         counter.QuadPart = 0;
@@ -98,12 +104,13 @@ static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
         random[1] = counter.HighPart ^ GetTickCount() ^ (GetCurrentProcessId() << 16);
     }
     const char digits[] = "0123456789abcdef";
-    const BYTE *bytes = reinterpret_cast<const BYTE *>(random);
-    for (unsigned i = 0; i < RANDOM_BYTES; ++i) {
-        name[2 * i] = digits[bytes[i] >> 4];
-        name[2 * i + 1] = digits[bytes[i] & 0xF];
+    char *at = name;
+    for (const BYTE *byte = reinterpret_cast<const BYTE *>(random);
+         byte < reinterpret_cast<const BYTE *>(random) + RANDOM_BYTES; ++byte) {
+        *at++ = digits[*byte >> 4];
+        *at++ = digits[*byte & 0xF];
     }
-    name[2 * RANDOM_BYTES] = '\0';
+    *at = '\0';
 }
 
 int MakePrivateFolder(char (&folder)[PRIVATE_PATH_SIZE])

@@ -58,24 +58,25 @@ static int CutFileName(char *path)
 // again, for the installation's ".\NAME" sources.
 static void PrepareCopy(void)
 {
-    char copy[PRIVATE_PATH_SIZE];
-    DWORD length = GetModuleFileNameA(NULL, copy, sizeof copy);
-    int known = length != 0 && length < sizeof copy;
+    // The copy's own path, then, cut, its folder.
+    char own[PRIVATE_PATH_SIZE];
+    DWORD length = GetModuleFileNameA(NULL, own, sizeof own);
+    int known = length != 0 && length < sizeof own;
     if (known) {
-        // Should the launcher not live to remove it, the next restart does
+        // Should the launcher not live to remove them, the next restart does
         // (where this user may ask for that: administrators only).
-        MoveFileExA(copy, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-        known = CutFileName(copy);
+        MoveFileExA(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+        known = CutFileName(own);
     }
     if (known)
-        MoveFileExA(copy, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 
     // The package folder is left only when its name leads back to it: one
     // that the ANSI code page cannot spell does not, and stays current.
     char package[PRIVATE_PATH_SIZE];
     length = GetCurrentDirectoryA(sizeof package, package);
     int left = known && length != 0 && length < sizeof package && SetCurrentDirectoryA(package) &&
-               SetCurrentDirectoryA(copy);
+               SetCurrentDirectoryA(own);
     LoadSystemLibraries();
     if (left)
         SetCurrentDirectoryA(package);
