@@ -49,16 +49,18 @@ size=$(stat -c %s "$exe")
 imports=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { inside = 1; next } inside && /^\t[0-9a-f]+\t/ { n++ } END { print n }')
 echo "ScrivoxSetup.exe: $size bytes stripped ($(( (size + 1023) / 1024 )) KiB of a 12 KiB budget), $imports imported functions"
 
-"$root/tests/e2e/wine.sh" base "$state"
-"$root/tests/e2e/wine.sh" copy "$state" "$state/prefix"
-"$root/tests/e2e/wine.sh" xserver "$state"
-eval "$("$root/tests/e2e/wine.sh" environment "$state")"
+wine_sh="$root/tests/e2e/wine.sh"
+"$wine_sh" base "$state"
+"$wine_sh" copy "$state" "$state/prefix"
+"$wine_sh" xserver "$state"
+eval "$("$wine_sh" environment "$state")"
 export DISPLAY=$(cat "$state/display") WINEPREFIX="$state/prefix" WINEDEBUG=-all
-trap 'wineserver -k 2>/dev/null || true; "$root/tests/e2e/wine.sh" cleanup "$state"' EXIT
+trap 'wineserver -k 2>/dev/null || true; "$wine_sh" cleanup "$state"' EXIT
 wineserver -p
 status=0
 wine "$build/e2e_driver.exe" firstbox --runs "$runs" \
-    --installer "$(winepath -w "$exe")" --minimal "$(winepath -w "$build/bench_minimal.exe")" \
-    --package "$(winepath -w "$root/sample-package")" | tr -d '\r' || status=$?
+    --installer "$("$wine_sh" path "$state" "$exe")" \
+    --minimal "$("$wine_sh" path "$state" "$build/bench_minimal.exe")" \
+    --package "$("$wine_sh" path "$state" "$root/sample-package")" | tr -d '\r' || status=$?
 # The driver fails when a program showed no box: then nothing was measured.
 [ "$status" -eq 0 ] || { echo "$program: the benchmark measured nothing" >&2; exit 1; }

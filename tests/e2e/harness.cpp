@@ -282,9 +282,24 @@ void SetInstallerDefault(const std::string &subkey, const char *name, const std:
     RegCloseKey(key);
 }
 
+std::vector<double> &RunSeconds()
+{
+    static std::vector<double> seconds;
+    return seconds;
+}
+
+double Seconds()
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 RunResult RunInstaller(const RunOptions &options)
 {
     RunResult result;
+    double startedAt = Seconds();
     SetInstallerDefault("", "Version", options.windowsVersion);
     DWORD traceStart = options.relayFile.empty() ? 0 : FileSize(options.relayFile);
 
@@ -367,6 +382,7 @@ RunResult RunInstaller(const RunOptions &options)
     }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     result.finished = true;
+    RunSeconds().push_back(Seconds() - startedAt);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (nextAnswer < options.answers.size() && !options.answersAreDefaults)
@@ -388,6 +404,7 @@ RunResult RunInstaller(const RunOptions &options)
 DWORD RunAndWait(const std::string &commandLine, const std::string &folder)
 {
     std::string writable = commandLine;
+    double started = Seconds();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
@@ -401,6 +418,7 @@ DWORD RunAndWait(const std::string &commandLine, const std::string &folder)
         TerminateProcess(process.hProcess, 99);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    RunSeconds().push_back(Seconds() - started);
     return status;
 }
 

@@ -48,6 +48,11 @@ struct RunResult {
 
 RunResult RunInstaller(const RunOptions &options);
 
+// The seconds each program run took (RunInstaller, RunAndWait), from its
+// start to its end, in order, for the suite's timing lines.
+std::vector<double> &RunSeconds();
+double Seconds(); // a clock reading, in seconds
+
 // A module load in Wine's trace (WINEDEBUG=+pid,+loaddll), in the order seen.
 struct ModuleLoad {
     DWORD processId;

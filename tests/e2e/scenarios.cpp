@@ -609,7 +609,16 @@ int RunScenario(const std::string &name)
             continue;
         Checker check;
         check.scenario = name;
+        double started = Seconds();
         s.run(check);
+        double runs = 0;
+        for (size_t i = 0; i < RunSeconds().size(); ++i) {
+            printf("timing: %s program run %u %.1f s\n", name.c_str(), static_cast<unsigned>(i + 1),
+                   RunSeconds()[i]);
+            runs += RunSeconds()[i];
+        }
+        printf("timing: %s checks and the driver's own work %.1f s\n", name.c_str(),
+               Seconds() - started - runs);
         printf("%s: %d checks passed, %d failed\n", name.c_str(), check.passed, check.failed);
         return check.failed == 0 && check.passed > 0 ? 0 : 1;
     }

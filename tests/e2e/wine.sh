@@ -10,6 +10,7 @@
 #   wine.sh copy STATE DEST [win64]       a fresh copy of the base prefix in DEST
 #   wine.sh scenario STATE BUILD NAME     run one scenario in a fresh copy
 #   wine.sh list STATE BUILD NAMES        the driver's scenarios are NAMES
+#   wine.sh path STATE PATH               PATH as Windows programs there see it
 #   wine.sh environment STATE [NAME]      the settings every Wine command of STATE
 #                                         needs, and the WINEARCH for scenario or
 #                                         Windows version NAME, as shell exports
@@ -29,6 +30,20 @@ wine_environment() {
     printf 'export TMPDIR=%q WINEDLLOVERRIDES=%q\n' "$state/tmp" "winemenubuilder.exe=d"
 }
 eval "$(wine_environment)"
+
+# A host path as Windows programs see it: Wine maps the host's root to drive
+# Z:, so no Wine program has to start to translate it (each start costs
+# seconds in the emulated machine).
+windows_path() {
+    local path
+    path=$(realpath -m "$1")
+    printf 'Z:%s\n' "${path//\//\\}"
+}
+
+# Timing lines for the suite's log: "timing: WHAT N.N s", WHAT taking from
+# the moment given (a clock reading from now) until now.
+now() { date +%s.%N; }
+timing() { awk -v from="$2" -v to="$(now)" -v what="$1" 'BEGIN { printf "timing: %s %.1f s\n", what, to - from }'; }
 
 # The prefix architecture for a scenario or Windows version: win64 for the
 # 64-bit Windows (names ending in 64), win32 for every other.
@@ -56,10 +71,16 @@ need_tools() {
 
 # Settings every prefix gets: a virtual desktop (boxes appear at once) and a
 # relay trace limited to MessageBoxA, so each box's exact arguments are seen.
+# One Wine program for all three: each start costs seconds in the emulated
+# machine.
 configure_prefix() {
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null
-    wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d user32.MessageBoxA /f >/dev/null
+    local settings="$WINEPREFIX/drive_c/settings.reg"
+    printf '%s\r\n' 'REGEDIT4' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Debug]' '"RelayInclude"="user32.MessageBoxA"' '' >"$settings"
+    wine regedit /S 'C:\settings.reg' >/dev/null 2>&1
+    rm -f "$settings"
 }
 
 # -noreset: by default Xvfb resets when its last client leaves, and a client
@@ -82,13 +103,15 @@ start_x() {
 }
 
 make_base() {
-    local arch=${1:-win32} base
+    local arch=${1:-win32} base started
+    started=$(now)
     base=$(base_of "$arch")
     rm -rf "$base.new"
     WINEARCH=$arch WINEPREFIX="$base.new" wineboot -i >"$base-wineboot.log" 2>&1
     WINEARCH=$arch WINEPREFIX="$base.new" configure_prefix
     WINEARCH=$arch WINEPREFIX="$base.new" wineserver -w
     mv "$base.new" "$base"
+    timing "$arch base prefix made" "$started"
 }
 
 # Wine's own DLLs are never written: link them. What a run writes is copied.
@@ -113,8 +136,11 @@ setup)
     mkdir -p "$TMPDIR"
     start_x
     export DISPLAY=$(cat "$state/display")
-    make_base win32
-    make_base win64
+    # Two prefixes of their own, two servers: made side by side.
+    make_base win32 &
+    made32=$!
+    make_base win64 || { wait "$made32" || true; exit 1; }
+    wait "$made32"
     echo "e2e: prefixes ready in $state/base and $state/base64, X server on $DISPLAY"
     ;;
 base)
@@ -138,17 +164,23 @@ scenario)
     [ -d "$(base_of $arch)" ] && [ -f "$state/display" ] || { echo "e2e: setup has not run" >&2; exit 1; }
     run="$state/runs/$name"
     rm -rf "$run"
+    started=$(now)
     copy_prefix "$run/prefix" $arch
+    timing "$name prefix copy" "$started"
     export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEARCH=$arch WINEDEBUG=-all,+relay,+pid,+loaddll
     status=0
+    started=$(now)
     wine "$build/e2e_driver.exe" scenario "$name" \
-        --installer "$(winepath -w "$build/ScrivoxSetup.exe" 2>/dev/null)" \
-        --package "$(winepath -w "$source_root/sample-package" 2>/dev/null)" \
-        --relay "$(winepath -w "$run/relay.log" 2>/dev/null)" \
-        --planted "$(winepath -w "$build/planted/planted.dll" 2>/dev/null)" \
-        --release "$(winepath -w "$build/release-test/unpacked" 2>/dev/null)" \
+        --installer "$(windows_path "$build/ScrivoxSetup.exe")" \
+        --package "$(windows_path "$source_root/sample-package")" \
+        --relay "$(windows_path "$run/relay.log")" \
+        --planted "$(windows_path "$build/planted/planted.dll")" \
+        --release "$(windows_path "$build/release-test/unpacked")" \
         2>"$run/relay.log" || status=$?
+    timing "$name driver, from its start to its end" "$started"
+    started=$(now)
     wineserver -k || true
+    timing "$name Wine server stop" "$started"
     [ "$status" -eq 0 ] && rm -rf "$run"
     exit "$status"
     ;;
@@ -165,6 +197,9 @@ list)
         exit 1
     fi
     ;;
+path)
+    windows_path "${3:?path}"
+    ;;
 environment)
     wine_environment
     echo "export WINEARCH=$(arch_of "${3:-}")"
@@ -176,7 +211,7 @@ cleanup)
     fi
     ;;
 *)
-    echo "usage: $0 setup|base|xserver|copy|scenario|list|environment|cleanup STATE ..." >&2
+    echo "usage: $0 setup|base|xserver|copy|scenario|list|path|environment|cleanup STATE ..." >&2
     exit 2
     ;;
 esac
