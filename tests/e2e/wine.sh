@@ -102,16 +102,44 @@ start_x() {
     exit 1
 }
 
+# In the emulated machine, where making a base prefix takes minutes and the
+# machine's memory is gone after each run, each architecture's base prefix
+# is kept as one archive under the build folder (brought in whole, not a
+# file at a time through the shared folder). Its name holds Wine's version
+# and this script's checksum: a change of either makes it anew.
+# SCRIVOX_WINE_BASE_CACHE names the folder where build/ is mounted elsewhere.
+cached_base() {
+    local folder=${SCRIVOX_WINE_BASE_CACHE:-$source_root/build/wine-base}
+    local version
+    version=$(wine --version | tr -cs 'A-Za-z0-9.~-' '-')
+    echo "$folder/${version%-}-$(sha256sum "$here/wine.sh" | cut -c 1-16)-$1.tar.zst"
+}
+
 make_base() {
-    local arch=${1:-win32} base started
+    local arch=${1:-win32} base started cached=""
     started=$(now)
     base=$(base_of "$arch")
+    rm -rf "$base.new"
+    [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ] || cached=$(cached_base "$arch")
+    if [ -n "$cached" ] && [ -f "$cached" ] && mkdir -p "$base.new" &&
+        zstd -dcq "$cached" | tar -C "$base.new" -xf -; then
+        mv "$base.new" "$base"
+        timing "$arch base prefix unpacked" "$started"
+        return
+    fi
     rm -rf "$base.new"
     WINEARCH=$arch WINEPREFIX="$base.new" wineboot -i >"$base-wineboot.log" 2>&1
     WINEARCH=$arch WINEPREFIX="$base.new" configure_prefix
     WINEARCH=$arch WINEPREFIX="$base.new" wineserver -w
     mv "$base.new" "$base"
     timing "$arch base prefix made" "$started"
+    [ -n "$cached" ] || return 0
+    # Only the current archive of an architecture is kept.
+    started=$(now)
+    mkdir -p "$(dirname "$cached")"
+    rm -f "$(dirname "$cached")"/*-"$arch".tar.zst
+    tar -C "$base" -cf - . | zstd -1 -T0 -q -o "$cached.new" && mv "$cached.new" "$cached"
+    timing "$arch base prefix kept in $cached" "$started"
 }
 
 # Wine's own DLLs are never written: link them. What a run writes is copied.
