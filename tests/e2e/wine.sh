@@ -71,14 +71,22 @@ need_tools() {
 
 # Settings every prefix gets: a virtual desktop (boxes appear at once) and a
 # relay trace limited to MessageBoxA, so each box's exact arguments are seen.
-# One Wine program for all three: each start costs seconds in the emulated
-# machine.
+# The services that Wine starts with every session and that nothing here
+# uses (event log, network, plug and play) are disabled: each is a process
+# start, seconds in the emulated machine, in every scenario. One Wine program
+# writes all the settings, for the same reason.
 configure_prefix() {
-    local settings="$WINEPREFIX/drive_c/settings.reg"
-    printf '%s\r\n' 'REGEDIT4' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Debug]' '"RelayInclude"="user32.MessageBoxA"' '' >"$settings"
+    local settings="$WINEPREFIX/drive_c/settings.reg" service
+    {
+        printf '%s\r\n' 'REGEDIT4' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="800x600"' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Debug]' '"RelayInclude"="user32.MessageBoxA"' ''
+        for service in Eventlog NDIS nsiproxy PlugPlay; do
+            printf '%s\r\n' "[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\\$service]" \
+                '"Start"=dword:00000004' ''
+        done
+    } >"$settings"
     wine regedit /S 'C:\settings.reg' >/dev/null 2>&1
     rm -f "$settings"
 }
