@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Owns what the end-to-end tests need around Wine: an X server, private
 # prefixes made from scratch once per test run (a 32-bit one, and a 64-bit
-# one for the 64-bit Windows the installer must refuse), and a clean copy of
+# one for the 64-bit Windows the installer must refuse; in the emulated
+# machine they are kept between runs, see cached_base), and a clean copy of
 # one for each scenario. A scenario or Windows version whose name ends in 64
 # runs in the 64-bit prefix, every other in the 32-bit one.
 #   wine.sh setup STATE                   start Xvfb, make both base prefixes
