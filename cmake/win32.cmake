@@ -87,6 +87,12 @@ add_test(NAME release_reproducible
             ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/reproduce ${CMAKE_TOOLCHAIN_FILE} ${CMAKE_BUILD_TYPE})
 set_tests_properties(release_reproducible PROPERTIES LABELS release TIMEOUT 900)
 
+# The base prefix kept for the emulated machine serves only the Wine and the
+# harness it was made with.
+add_test(NAME release_prefix_cache
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_prefix_cache.sh ${CMAKE_BINARY_DIR}/prefix-cache-test)
+set_tests_properties(release_prefix_cache PROPERTIES LABELS release)
+
 # The signed release archive (scripts/release): reproducible, complete,
 # SHA-1 signed, refusing a package that lacks a file. It leaves the release
 # unpacked for the e2e scenario that installs from it.
