@@ -34,6 +34,10 @@ enum {
     PLATFORM_WIN98 = 4
 };
 
+// MAX_PATH: the longest path the ANSI calls take, for the paths the program
+// builds itself (the spooler's, the log's and the settings' have their own sizes).
+enum { PATH_SIZE = 260 };
+
 // Process-wide buffers, zero-filled at start and owned by the sequence.
 enum { DRIVER_DIRECTORY_SIZE = 256, MESSAGE_BUFFER_SIZE = 1024 };
 extern char DriverDirectory[DRIVER_DIRECTORY_SIZE]; // the spooler's driver directory
@@ -113,7 +117,6 @@ template <typename Entry> inline Entry Bound(SystemEntry entry)
 #define PRIVATE_COPY_SWITCH "/private-copy"
 #define PRIVATE_COPY_NAME "ScrivoxSetup.exe"
 #define PRIVATE_FOLDER_PREFIX "Scrivox-"
-enum { PRIVATE_PATH_SIZE = 260 }; // MAX_PATH
 
 // Runs the launcher's part or the copy's, then the installation; returns the
 // process's exit status (src/sequence/start.cpp).
@@ -123,7 +126,7 @@ int StartSetup(void);
 int LaunchPrivateCopy(DWORD *exitStatus);
 // A new folder in the temporary directory that only this user, the
 // Administrators and SYSTEM may enter: 1 with its path, 0 when none was made.
-int MakePrivateFolder(char (&folder)[PRIVATE_PATH_SIZE]);
+int MakePrivateFolder(char (&folder)[PATH_SIZE]);
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);

@@ -3,11 +3,11 @@
 // an import of any DLL that is not a Known DLL Windows would first look in
 // that folder and run a file of that name found there. So the program imports
 // from KERNEL32 alone, and loads USER32, ADVAPI32 and the print spooler by
-// their full paths in the system directory, once, never unloading them. Each
-// entry is bound on its first use; the entries newer than NT 4.0, KERNEL32's
-// among them, are only ever reached this way, so the program still loads on
-// NT 4.0, which lacks them. A library's entries are bound as it is loaded,
-// so that each call reads its entry and jumps to it.
+// their full paths in the system directory, once, never unloading them. A
+// library's entries are bound as it is loaded, so that each call reads its
+// entry and jumps to it. The entries newer than NT 4.0, KERNEL32's among
+// them, are only ever reached this way, so the program still loads on NT 4.0,
+// which lacks them.
 #include "scrivox.h"
 
 #include "text.h"
@@ -53,14 +53,12 @@ static const SystemEntry FirstEntries[] = {
 };
 static_assert(COUNT_OF(EntryNames) == SYSTEM_ENTRY_COUNT, "one name for each entry");
 
-enum { SYSTEM_PATH_SIZE = 260 }; // MAX_PATH: the system directory and a library's name
-
 HMODULE LoadSystemLibrary(SystemLibrary library)
 {
     if (SystemModules[library] != NULL)
         return SystemModules[library];
     HMODULE module = NULL;
-    char path[SYSTEM_PATH_SIZE];
+    char path[PATH_SIZE];
     UINT length;
     if (library == LIBRARY_KERNEL32) {
         module = GetModuleHandleA(LibraryNames[library]);

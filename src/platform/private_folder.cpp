@@ -113,9 +113,9 @@ static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
     *at = '\0';
 }
 
-int MakePrivateFolder(char (&folder)[PRIVATE_PATH_SIZE])
+int MakePrivateFolder(char (&folder)[PATH_SIZE])
 {
-    char temporary[PRIVATE_PATH_SIZE];
+    char temporary[PATH_SIZE];
     DWORD length = GetTempPathA(sizeof temporary, temporary);
     if (length == 0 || length >= sizeof temporary)
         return 0;

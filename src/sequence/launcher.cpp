@@ -47,14 +47,14 @@ static int StartCopy(const char *copy, PROCESS_INFORMATION *process)
 
 int LaunchPrivateCopy(DWORD *exitStatus)
 {
-    char program[PRIVATE_PATH_SIZE];
+    char program[PATH_SIZE];
     DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
     if (length == 0 || length >= sizeof program)
         return 0; // a path that fills the buffer may have been cut
-    char folder[PRIVATE_PATH_SIZE];
+    char folder[PATH_SIZE];
     if (!MakePrivateFolder(folder))
         return 0;
-    char copy[PRIVATE_PATH_SIZE];
+    char copy[PATH_SIZE];
     if (!COPY_TEXT(copy, folder) || !APPEND_TEXT(copy, "\\" PRIVATE_COPY_NAME)) {
         RemovePrivateFolder(NULL, folder);
         return 0;

@@ -59,7 +59,7 @@ static int CutFileName(char *path)
 static void PrepareCopy(void)
 {
     // The copy's own path, then, cut, its folder.
-    char own[PRIVATE_PATH_SIZE];
+    char own[PATH_SIZE];
     DWORD length = GetModuleFileNameA(NULL, own, sizeof own);
     int known = length != 0 && length < sizeof own;
     if (known) {
@@ -73,7 +73,7 @@ static void PrepareCopy(void)
 
     // The package folder is left only when its name leads back to it: one
     // that the ANSI code page cannot spell does not, and stays current.
-    char package[PRIVATE_PATH_SIZE];
+    char package[PATH_SIZE];
     length = GetCurrentDirectoryA(sizeof package, package);
     int left = known && length != 0 && length < sizeof package && SetCurrentDirectoryA(package) &&
                SetCurrentDirectoryA(own);
