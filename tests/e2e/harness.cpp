@@ -95,13 +95,6 @@ std::set<std::string> FolderEntries(const std::string &folder)
     return names;
 }
 
-std::string Lower(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The parent's environment with the scenario's changes, as a block for CreateProcessA.
 std::string BuildEnvironment(const RunOptions &options)
 {
@@ -245,6 +238,13 @@ void SaveScreenshot(HWND box, const std::string &path)
 }
 
 } // namespace
+
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 // Lines such as
 // 0140:0144:trace:loaddll:build_module Loaded L"C:\\dir\\x.dll" at 00400000: native

@@ -53,6 +53,8 @@ RunResult RunInstaller(const RunOptions &options);
 std::vector<double> &RunSeconds();
 double Seconds(); // a clock reading, in seconds
 
+std::string Lower(std::string text);
+
 // A module load in Wine's trace (WINEDEBUG=+pid,+loaddll), in the order seen.
 struct ModuleLoad {
     DWORD processId;

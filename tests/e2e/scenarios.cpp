@@ -68,13 +68,6 @@ bool Exists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Lower(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Whether path is TEMP\Scrivox-<16 hexadecimal digits>\ScrivoxSetup.exe.
 bool IsPrivateCopy(const std::string &path)
 {
@@ -293,11 +286,6 @@ std::string FolderOf(const std::string &path)
     return Lower(path.substr(0, path.rfind('\\')));
 }
 
-std::string BaseNameLower(const std::string &path)
-{
-    return Lower(path.substr(path.rfind('\\') + 1));
-}
-
 // The installer in the package folder beside DLLs planted under the names
 // that system code loads by name, with Wine told to prefer native DLLs of
 // those names for ScrivoxSetup.exe, as Windows would for a DLL that is not a
@@ -316,9 +304,9 @@ void PlantedDlls(Checker &check, const std::string &name, const std::string &win
     }
     auto plant = [&](const std::string &where) {
         bool planted = true;
-        for (const char *planted_name : PlantedNames)
+        for (const char *plantedName : PlantedNames)
             planted =
-                CopyFileA(options.planted.c_str(), (where + "\\" + planted_name).c_str(), FALSE) &&
+                CopyFileA(options.planted.c_str(), (where + "\\" + plantedName).c_str(), FALSE) &&
                 planted;
         return planted;
     };
@@ -356,7 +344,7 @@ void PlantedDlls(Checker &check, const std::string &name, const std::string &win
         installerSeen = installerSeen || (launcher && Lower(load.path) == Lower(installer));
         if (FolderOf(load.path) == Lower(folder) && Lower(load.path) != Lower(installer))
             fromPackage += load.path + " ";
-        std::string module = BaseNameLower(load.path);
+        std::string module = Lower(BaseName(load.path));
         if (launcher && (module == "user32.dll" || module == "gdi32.dll"))
             startingUser32 += load.path + " ";
     }

@@ -91,6 +91,13 @@ bool Record(const std::string &function, std::vector<std::string> args)
     return false;
 }
 
+// A failing call's ending: the last error set, FALSE returned.
+BOOL Refuse(DWORD error)
+{
+    lastError = error;
+    return FALSE;
+}
+
 LONG RecordedError(const std::string &function, std::vector<std::string> args)
 {
     return Record(function, std::move(args)) ? static_cast<LONG>(lastError) : ERROR_SUCCESS;
@@ -287,10 +294,8 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR server, LPSTR environment, DWORD le
     DWORD length = static_cast<DWORD>(machine.driverDirectory.size() + 1);
     if (needed)
         *needed = length;
-    if (size < length) {
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return FALSE;
-    }
+    if (size < length)
+        return Refuse(ERROR_INSUFFICIENT_BUFFER);
     memcpy(buffer, machine.driverDirectory.c_str(), length);
     return TRUE;
 }
@@ -351,10 +356,8 @@ BOOL WINAPI OpenPrinterA(LPSTR name, HANDLE *printer, LPPRINTER_DEFAULTSA defaul
 {
     if (Record("OpenPrinterA", {Text(name), Pointer(defaults)}))
         return FALSE;
-    if (name == NULL || machine.printers.count(name) == 0) {
-        lastError = ERROR_INVALID_PRINTER_NAME;
-        return FALSE;
-    }
+    if (name == NULL || machine.printers.count(name) == 0)
+        return Refuse(ERROR_INVALID_PRINTER_NAME);
     if (machine.openPrinterYieldsNull) {
         *printer = NULL;
         return TRUE;
@@ -384,10 +387,8 @@ BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, 
     for (const std::string *s : strings)
         total += static_cast<DWORD>(s->size() + 1);
     *needed = total;
-    if (buffer == NULL || size < total) {
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return FALSE;
-    }
+    if (buffer == NULL || size < total)
+        return Refuse(ERROR_INSUFFICIENT_BUFFER);
     PRINTER_INFO_2A *info = reinterpret_cast<PRINTER_INFO_2A *>(buffer);
     memset(info, 0, sizeof *info);
     char *at = reinterpret_cast<char *>(buffer) + sizeof(PRINTER_INFO_2A);
@@ -408,10 +409,8 @@ BOOL WINAPI GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, 
 BOOL WINAPI ClosePrinter(HANDLE printer)
 {
     Record("ClosePrinter", {});
-    if (machine.openPrinters.erase(printer) == 0) {
-        lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
+    if (machine.openPrinters.erase(printer) == 0)
+        return Refuse(ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
@@ -419,10 +418,8 @@ BOOL WINAPI SetDefaultPrinterA(LPCSTR name)
 {
     if (Record("SetDefaultPrinterA", {Text(name)}))
         return FALSE;
-    if (name == NULL || machine.printers.count(name) == 0) {
-        lastError = ERROR_INVALID_PRINTER_NAME;
-        return FALSE;
-    }
+    if (name == NULL || machine.printers.count(name) == 0)
+        return Refuse(ERROR_INVALID_PRINTER_NAME);
     machine.defaultPrinter = name;
     return TRUE;
 }
@@ -437,10 +434,8 @@ BOOL WINAPI IsWow64Process(HANDLE process, PBOOL wow64)
 {
     if (Record("IsWow64Process", {process == currentProcess ? "current" : "other"}))
         return FALSE;
-    if (process != currentProcess) {
-        lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
+    if (process != currentProcess)
+        return Refuse(ERROR_INVALID_HANDLE);
     *wow64 = machine.wow64;
     return TRUE;
 }
@@ -553,10 +548,8 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVO
             machine.openHandles.count(token) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
         return FALSE;
     }
-    if (size < *needed) {
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return FALSE;
-    }
+    if (size < *needed)
+        return Refuse(ERROR_INSUFFICIENT_BUFFER);
     // The SID follows the record, as Windows lays it out.
     TOKEN_USER *user = static_cast<TOKEN_USER *>(buffer);
     char *sid = static_cast<char *>(buffer) + sizeof(TOKEN_USER);
@@ -609,10 +602,8 @@ BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid)
         return FALSE;
     BYTE *ace = AceAt(acl, acl->AceCount);
     size_t size = sizeof(ACE_HEADER) + sizeof(DWORD) + SidLength(sid);
-    if (ace + size > reinterpret_cast<BYTE *>(acl) + acl->AclSize) {
-        lastError = 1344; // ERROR_ALLOTTED_SPACE_EXCEEDED
-        return FALSE;
-    }
+    if (ace + size > reinterpret_cast<BYTE *>(acl) + acl->AclSize)
+        return Refuse(1344); // ERROR_ALLOTTED_SPACE_EXCEEDED
     ACE_HEADER header = {ACCESS_ALLOWED_ACE_TYPE, 0, static_cast<WORD>(size)};
     memcpy(ace, &header, sizeof header);
     memcpy(ace + sizeof header, &mask, sizeof mask);
@@ -625,10 +616,8 @@ BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace)
 {
     if (Record("GetAce", {Number(index)}))
         return FALSE;
-    if (index >= acl->AceCount) {
-        lastError = ERROR_INVALID_PARAMETER;
-        return FALSE;
-    }
+    if (index >= acl->AceCount)
+        return Refuse(ERROR_INVALID_PARAMETER);
     *ace = AceAt(acl, index);
     return TRUE;
 }
@@ -760,10 +749,8 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
 {
     if (Record("SetCurrentDirectoryA", {Text(path)}))
         return FALSE;
-    if (!fs::is_directory(HostPath(path))) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return FALSE;
-    }
+    if (!fs::is_directory(HostPath(path)))
+        return Refuse(ERROR_FILE_NOT_FOUND);
     machine.currentDirectory = path;
     return TRUE;
 }
@@ -773,10 +760,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
     if (Record("CreateDirectoryA", {Text(path), Pointer(security)}))
         return FALSE;
     std::string host = HostPath(path);
-    if (fs::exists(host) || !ParentExists(host)) {
-        lastError = fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND;
-        return FALSE;
-    }
+    if (fs::exists(host) || !ParentExists(host))
+        return Refuse(fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
     fs::create_directory(host);
     machine.folderAccess[host] = advapi32::DescribeAccess(security);
     return TRUE;
@@ -787,10 +772,8 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path)
     if (Record("RemoveDirectoryA", {Text(path)}))
         return FALSE;
     std::string host = HostPath(path);
-    if (!fs::is_directory(host) || !fs::is_empty(host)) {
-        lastError = fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND;
-        return FALSE;
-    }
+    if (!fs::is_directory(host) || !fs::is_empty(host))
+        return Refuse(fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND);
     fs::remove(host);
     return TRUE;
 }
@@ -800,10 +783,8 @@ BOOL WINAPI DeleteFileA(LPCSTR path)
     if (Record("DeleteFileA", {Text(path)}))
         return FALSE;
     std::string host = HostPath(path);
-    if (!fs::is_regular_file(host) || (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
-        lastError = fs::is_regular_file(host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-        return FALSE;
-    }
+    if (!fs::is_regular_file(host) || (machine.attributes[host] & FILE_ATTRIBUTE_READONLY))
+        return Refuse(fs::is_regular_file(host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     fs::remove(host);
     return TRUE;
 }
@@ -812,10 +793,8 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
 {
     if (Record("MoveFileExA", {Text(existing), Text(replacement), Number(flags)}))
         return FALSE;
-    if (replacement != NULL || !(flags & MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        lastError = ERROR_INVALID_PARAMETER; // only removal at restart is needed here
-        return FALSE;
-    }
+    if (replacement != NULL || !(flags & MOVEFILE_DELAY_UNTIL_REBOOT))
+        return Refuse(ERROR_INVALID_PARAMETER); // only removal at restart is needed here
     machine.removalsAtRestart.push_back(existing);
     return TRUE;
 }
@@ -833,10 +812,8 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine,
                 Pointer(threadAttributes), Number(inheritHandles), Number(creationFlags),
                 Pointer(environment), Text(currentDirectory)}))
         return FALSE;
-    if (application == NULL || !fs::is_regular_file(HostPath(application))) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return FALSE;
-    }
+    if (application == NULL || !fs::is_regular_file(HostPath(application)))
+        return Refuse(ERROR_FILE_NOT_FOUND);
     machine.started.push_back({Text(application), Text(commandLine), Text(currentDirectory),
                                inheritHandles != FALSE, environment != NULL, creationFlags,
                                *startup});
@@ -865,10 +842,8 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
     if (Record("GetExitCodeProcess", {}))
         return FALSE;
     auto found = machine.openHandles.find(process);
-    if (found == machine.openHandles.end() || found->second != "process") {
-        lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
+    if (found == machine.openHandles.end() || found->second != "process")
+        return Refuse(ERROR_INVALID_HANDLE);
     *exitCode = machine.childExitCode;
     return TRUE;
 }
@@ -895,10 +870,8 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA version)
 {
     if (Record("GetVersionExA", {Number(version->dwOSVersionInfoSize)}))
         return FALSE;
-    if (version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return FALSE;
-    }
+    if (version->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+        return Refuse(ERROR_INSUFFICIENT_BUFFER);
     version->dwMajorVersion = machine.majorVersion;
     version->dwMinorVersion = machine.minorVersion;
     version->dwBuildNumber = 0;
@@ -943,15 +916,11 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes)
 {
     if (Record("SetFileAttributesA", {Text(path), Number(attributes)}))
         return FALSE;
-    if (strlen(path) >= MaxPath) {
-        lastError = ERROR_FILENAME_EXCED_RANGE;
-        return FALSE;
-    }
+    if (strlen(path) >= MaxPath)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE);
     std::string host = HostPath(path);
-    if (!fs::is_regular_file(host)) {
-        lastError = ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-        return FALSE;
-    }
+    if (!fs::is_regular_file(host))
+        return Refuse(ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
     machine.attributes[host] = attributes;
     return TRUE;
 }
@@ -960,29 +929,19 @@ BOOL WINAPI CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists)
 {
     if (Record("CopyFileA", {Text(source), Text(destination), Number(failIfExists)}))
         return FALSE;
-    if (strlen(source) >= MaxPath || strlen(destination) >= MaxPath) {
-        lastError = ERROR_FILENAME_EXCED_RANGE;
-        return FALSE;
-    }
+    if (strlen(source) >= MaxPath || strlen(destination) >= MaxPath)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE);
     std::string from = HostPath(source), to = HostPath(destination);
-    if (!fs::is_regular_file(from)) {
-        lastError = ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-        return FALSE;
-    }
-    if (!ParentExists(to)) {
-        lastError = ERROR_PATH_NOT_FOUND;
-        return FALSE;
-    }
-    if (fs::exists(to) && (failIfExists || (machine.attributes[to] & FILE_ATTRIBUTE_READONLY))) {
-        lastError = failIfExists ? 80 /* ERROR_FILE_EXISTS */ : ERROR_ACCESS_DENIED;
-        return FALSE;
-    }
+    if (!fs::is_regular_file(from))
+        return Refuse(ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    if (!ParentExists(to))
+        return Refuse(ERROR_PATH_NOT_FOUND);
+    if (fs::exists(to) && (failIfExists || (machine.attributes[to] & FILE_ATTRIBUTE_READONLY)))
+        return Refuse(failIfExists ? 80 /* ERROR_FILE_EXISTS */ : ERROR_ACCESS_DENIED);
     std::error_code failed;
     if (fs::equivalent(from, to, failed) ||
-        !fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed)) {
-        lastError = ERROR_SHARING_VIOLATION; // a file cannot be copied onto itself
-        return FALSE;
-    }
+        !fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed))
+        return Refuse(ERROR_SHARING_VIOLATION);        // a file cannot be copied onto itself
     machine.attributes[to] = machine.attributes[from]; // CopyFile keeps the attributes
     return TRUE;
 }
@@ -1048,10 +1007,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                              Pointer(overlapped)}))
         return FALSE;
     auto found = machine.openFiles.find(file);
-    if (found == machine.openFiles.end()) {
-        lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
+    if (found == machine.openFiles.end())
+        return Refuse(ERROR_INVALID_HANDLE);
     ssize_t done = write(found->second, data, size);
     if (written)
         *written = done < 0 ? 0 : static_cast<DWORD>(done);
@@ -1064,10 +1021,8 @@ BOOL WINAPI CloseHandle(HANDLE handle)
     if (machine.openHandles.erase(handle))
         return TRUE;
     auto found = machine.openFiles.find(handle);
-    if (found == machine.openFiles.end()) {
-        lastError = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
+    if (found == machine.openFiles.end())
+        return Refuse(ERROR_INVALID_HANDLE);
     close(found->second);
     machine.openFiles.erase(found);
     return TRUE;

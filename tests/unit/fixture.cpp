@@ -127,3 +127,11 @@ std::vector<std::string> CopiedEntries(unsigned count)
         entries.push_back(std::string("Copied .\\") + expected::PackageFiles[i]);
     return entries;
 }
+
+std::vector<std::string> LibrariesLoaded()
+{
+    std::vector<std::string> names;
+    for (const standin::Call &call : standin::CallsTo("LoadLibraryExA"))
+        names.push_back(call.args[0].substr(call.args[0].rfind('\\') + 1));
+    return names;
+}

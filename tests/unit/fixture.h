@@ -62,6 +62,9 @@ protected:
 // Every box shown, in order: text, flags, the installer's caption and no owner.
 ::testing::AssertionResult BoxesAre(const std::vector<ExpectedBox> &expected);
 
+// The file names of the libraries LoadLibraryExA was asked for, in order.
+std::vector<std::string> LibrariesLoaded();
+
 // The log entries of the first `count` package files copied.
 std::vector<std::string> CopiedEntries(unsigned count);
 

@@ -23,13 +23,6 @@ protected:
         }
         return folders;
     }
-    static std::vector<std::string> Libraries()
-    {
-        std::vector<std::string> paths;
-        for (const standin::Call &call : standin::CallsTo("LoadLibraryExA"))
-            paths.push_back(call.args[0].substr(call.args[0].rfind('\\') + 1));
-        return paths;
-    }
     // The machine as the launcher leaves it for the copy it starts: the
     // program in a private folder, started with the role switch alone.
     static void BecomeTheCopy(const std::string &folder)
@@ -66,7 +59,7 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
 
         // Nothing but ADVAPI32 is loaded here: no USER32, whose start-up
         // loads DLLs by name from the program's folder.
-        EXPECT_EQ(Libraries(), (std::vector<std::string>{"advapi32.dll"}));
+        EXPECT_EQ(LibrariesLoaded(), (std::vector<std::string>{"advapi32.dll"}));
         ASSERT_EQ(standin::CallsTo("CreateDirectoryA").size(), 1u);
         EXPECT_EQ(standin::CallsTo("CreateDirectoryA")[0].args,
                   (std::vector<std::string>{FirstFolder, "ptr"}));
