@@ -424,13 +424,11 @@ DWORD RunAndWait(const std::string &commandLine, const std::string &folder)
 
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder)
 {
-    LARGE_INTEGER frequency, start, shown;
-    QueryPerformanceFrequency(&frequency);
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
-    QueryPerformanceCounter(&start);
+    double start = Seconds();
     if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
                         &process))
         return -1;
@@ -444,9 +442,7 @@ double MillisecondsToFirstBox(const std::string &program, const std::string &fol
             continue;
         }
         if (elapsed < 0) {
-            QueryPerformanceCounter(&shown);
-            elapsed = 1000.0 * static_cast<double>(shown.QuadPart - start.QuadPart) /
-                      static_cast<double>(frequency.QuadPart);
+            elapsed = 1000.0 * (Seconds() - start);
         }
         Press(search.found, GetDlgItem(search.found, IDCANCEL) ? IDCANCEL : IDOK);
         while (IsWindow(search.found) && WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
