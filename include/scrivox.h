@@ -10,13 +10,14 @@
 #define DRIVER_NAME "Scrivox Demo NT Driver"
 #define PRODUCT_PRINTER_NAME "Quorvane Scrivox"
 
-static const char InstallerCaption[] = INSTALLER_CAPTION;
-static const char DriverName[] = DRIVER_NAME;
-static const char ProductPrinterName[] = PRODUCT_PRINTER_NAME;
+// Inline: one copy in the program, however many sources use them.
+inline constexpr char InstallerCaption[] = INSTALLER_CAPTION;
+inline constexpr char DriverName[] = DRIVER_NAME;
+inline constexpr char ProductPrinterName[] = PRODUCT_PRINTER_NAME;
 
 // The package's driver files, in the order they are copied.
 enum { DRIVER_FILE_COUNT = 4 };
-static const char *const DriverFileSet[DRIVER_FILE_COUNT] = {
+inline constexpr const char *DriverFileSet[DRIVER_FILE_COUNT] = {
     "SCRIVOX.PPD",
     "SCRVDRV.DLL",
     "SCRVUI.DLL",
@@ -59,6 +60,21 @@ enum SystemEntry {
     ENTRY_IS_WOW64_PROCESS,
     ENTRY_GET_NATIVE_SYSTEM_INFO,
     ENTRY_SET_DLL_DIRECTORY,
+    // KERNEL32's wide calls, which every NT has and the 95 family lacks or
+    // fails: the log's two first, then the private copy's, to the last.
+    ENTRY_GET_TEMP_PATH_W,
+    ENTRY_CREATE_FILE_W,
+    ENTRY_GET_MODULE_FILE_NAME_W,
+    ENTRY_CREATE_DIRECTORY_W,
+    ENTRY_COPY_FILE_W,
+    ENTRY_SET_FILE_ATTRIBUTES_W,
+    ENTRY_GET_STARTUP_INFO_W,
+    ENTRY_CREATE_PROCESS_W,
+    ENTRY_DELETE_FILE_W,
+    ENTRY_REMOVE_DIRECTORY_W,
+    ENTRY_MOVE_FILE_EX_W,
+    ENTRY_GET_CURRENT_DIRECTORY_W,
+    ENTRY_SET_CURRENT_DIRECTORY_W,
     // USER32
     ENTRY_MESSAGE_BOX,
     ENTRY_SEND_MESSAGE_TIMEOUT,
@@ -94,6 +110,8 @@ HMODULE LoadSystemLibrary(SystemLibrary library);
 // out of the search for DLLs that system code loads by name later in the run
 // (XP SP1 and later; older systems lack the means).
 void LoadSystemLibraries(void);
+// Whether every one of KERNEL32's wide calls is bound.
+int WideCallsBound(void);
 // For a call whose entry is null: sets the last error the loader would have
 // given (ERROR_MOD_NOT_FOUND, ERROR_PROC_NOT_FOUND) and returns it.
 DWORD Unbound(SystemEntry entry);
@@ -111,22 +129,31 @@ template <typename Entry> inline Entry Bound(SystemEntry entry)
     return EntryAs<Entry>(SystemEntries[entry]);
 }
 
+// One of KERNEL32's wide calls, through its entry, typed as the platform's
+// header declares the call. Called only once the entry is known to be bound.
+#define WIDE_CALL(function, entry) (Bound<decltype(&(function))>(entry))
+
 // The private copy: the launcher makes a new folder in the temporary
 // directory, copies the program there under its own name and starts it with
 // the role switch alone as its command line.
 #define PRIVATE_COPY_SWITCH "/private-copy"
 #define PRIVATE_COPY_NAME "ScrivoxSetup.exe"
 #define PRIVATE_FOLDER_PREFIX "Scrivox-"
+inline constexpr char PrivateCopySwitch[] = PRIVATE_COPY_SWITCH;
 
 // Runs the launcher's part or the copy's, then the installation; returns the
 // process's exit status (src/sequence/start.cpp).
 int StartSetup(void);
-// Makes the private copy and runs it to its end: 1 with its exit status, 0
-// when it could not be made or started and nothing of it is left.
-int LaunchPrivateCopy(DWORD *exitStatus);
+// Copies the program into a private folder and runs the copy to its end: 1
+// with its exit status, 0 when it could not be made or started and nothing
+// of it is left.
+int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus);
 // A new folder in the temporary directory that only this user, the
 // Administrators and SYSTEM may enter: 1 with its path, 0 when none was made.
-int MakePrivateFolder(char (&folder)[PATH_SIZE]);
+int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE]);
+// Whether the program is the private copy's file directly inside such a
+// folder directly inside the temporary directory.
+int InPrivateFolder(const WCHAR *program);
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);

@@ -24,20 +24,58 @@ static void AppendLines(char *entry, unsigned *used, const char *text)
     }
 }
 
-static int BuildLogPath(char (&path)[LOG_PATH_SIZE])
+// The ways the log is opened to append, in turn. Opened to append alone,
+// every write lands at the end of the file whoever else writes meanwhile, so
+// two runs at once keep every entry whole (every NT). Where that is refused
+// (the 95 family may refuse it), it is opened to write, and each entry is put
+// at the end by a seek, as the log always was.
+static const DWORD LogAccesses[] = {FILE_APPEND_DATA, GENERIC_WRITE};
+
+// Opens %TEMP%\Scrivox.log for one entry, or gives INVALID_HANDLE_VALUE. The
+// wide path reaches a temporary directory whose name the ANSI code page
+// cannot spell; the ANSI one serves where the wide calls are missing or
+// fail. A directory too long for the path buffer means no log.
+static HANDLE OpenLog(void)
 {
-    DWORD length = GetTempPathA(sizeof path, path);
-    if (length == 0 || length >= sizeof path)
-        return 0; // no temporary directory, or one too long for the buffer
-    return APPEND_TEXT(path, "Scrivox.log");
+    typedef decltype(&GetTempPathW) TempPathEntry;
+    typedef decltype(&CreateFileW) CreateFileEntry;
+    TempPathEntry tempPath = Bound<TempPathEntry>(ENTRY_GET_TEMP_PATH_W);
+    CreateFileEntry createFile = Bound<CreateFileEntry>(ENTRY_CREATE_FILE_W);
+    union {
+        WCHAR wide[LOG_PATH_SIZE];
+        char ansi[LOG_PATH_SIZE];
+    } path;
+    for (int wide = 1; wide >= 0; --wide) {
+        DWORD length = 0;
+        if (!wide)
+            length = GetTempPathA(LOG_PATH_SIZE, path.ansi);
+        else if (tempPath != NULL && createFile != NULL)
+            length = tempPath(LOG_PATH_SIZE, path.wide);
+        if (length == 0)
+            continue;
+        if (length >= LOG_PATH_SIZE ||
+            !(wide ? APPEND_TEXT(path.wide, "Scrivox.log") : APPEND_TEXT(path.ansi, "Scrivox.log")))
+            return INVALID_HANDLE_VALUE;
+        for (DWORD access : LogAccesses) {
+            const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+            HANDLE file = wide ? createFile(path.wide, access, sharing, NULL, OPEN_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, NULL)
+                               : CreateFileA(path.ansi, access, sharing, NULL, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, NULL);
+            if (file == INVALID_HANDLE_VALUE)
+                continue;
+            if (access == FILE_APPEND_DATA ||
+                SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
+                return file;
+            CloseHandle(file); // written where it was opened, the entry would overwrite others
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
 }
 
 void WriteLog(const char *format, ...)
 {
-    char path[LOG_PATH_SIZE];
-    if (!BuildLogPath(path))
-        return;
-
     // One reading of the clock gives both the date and the time.
     SYSTEMTIME now;
     GetLocalTime(&now);
@@ -57,13 +95,10 @@ void WriteLog(const char *format, ...)
     AppendLines(entry, &used, message);
     AppendLines(entry, &used, "\n");
 
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE file = OpenLog();
     if (file == INVALID_HANDLE_VALUE)
         return; // the entry is skipped; the installation goes on
-    if (SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER) {
-        DWORD written = 0;
-        WriteFile(file, entry, used, &written, NULL);
-    }
+    DWORD written = 0;
+    WriteFile(file, entry, used, &written, NULL);
     CloseHandle(file);
 }

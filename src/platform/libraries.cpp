@@ -7,7 +7,8 @@
 // library's entries are bound as it is loaded, so that each call reads its
 // entry and jumps to it. The entries newer than NT 4.0, KERNEL32's among
 // them, are only ever reached this way, so the program still loads on NT 4.0,
-// which lacks them.
+// which lacks them; so are KERNEL32's wide calls, so that it still loads on
+// Windows 95, 98 and Me, whose KERNEL32 lacks some of them.
 #include "scrivox.h"
 
 #include "text.h"
@@ -20,38 +21,59 @@ static const char *const LibraryNames[] = {
 };
 static_assert(COUNT_OF(LibraryNames) == SYSTEM_LIBRARY_COUNT, "one name for each library");
 
-// Each library's entries follow one another, from its first (below).
-static const char *const EntryNames[] = {
-    "IsWow64Process",
-    "GetNativeSystemInfo",
-    "SetDllDirectoryA",
-    "MessageBoxA",
-    "SendMessageTimeoutA",
-    "RegCreateKeyExA",
-    "RegSetValueExA",
-    "OpenProcessToken",
-    "GetTokenInformation",
-    "InitializeAcl",
-    "AddAccessAllowedAce",
-    "GetAce",
-    "InitializeSecurityDescriptor",
-    "SetSecurityDescriptorDacl",
-    "SetSecurityDescriptorControl",
-    "SystemFunction036", // RtlGenRandom
-    "GetPrinterDriverDirectoryA",
-    "AddPrinterDriverA",
-    "AddPrinterA",
-    "OpenPrinterA",
-    "GetPrinterA",
-    "ClosePrinter",
-    "SetDefaultPrinterA",
-};
+// Each library's entries follow one another, from its first (below), their
+// names one after another, each ended by its NUL.
+static constexpr char EntryNames[] = "IsWow64Process\0"
+                                     "GetNativeSystemInfo\0"
+                                     "SetDllDirectoryA\0"
+                                     "GetTempPathW\0"
+                                     "CreateFileW\0"
+                                     "GetModuleFileNameW\0"
+                                     "CreateDirectoryW\0"
+                                     "CopyFileW\0"
+                                     "SetFileAttributesW\0"
+                                     "GetStartupInfoW\0"
+                                     "CreateProcessW\0"
+                                     "DeleteFileW\0"
+                                     "RemoveDirectoryW\0"
+                                     "MoveFileExW\0"
+                                     "GetCurrentDirectoryW\0"
+                                     "SetCurrentDirectoryW\0"
+                                     "MessageBoxA\0"
+                                     "SendMessageTimeoutA\0"
+                                     "RegCreateKeyExA\0"
+                                     "RegSetValueExA\0"
+                                     "OpenProcessToken\0"
+                                     "GetTokenInformation\0"
+                                     "InitializeAcl\0"
+                                     "AddAccessAllowedAce\0"
+                                     "GetAce\0"
+                                     "InitializeSecurityDescriptor\0"
+                                     "SetSecurityDescriptorDacl\0"
+                                     "SetSecurityDescriptorControl\0"
+                                     "SystemFunction036\0" // RtlGenRandom
+                                     "GetPrinterDriverDirectoryA\0"
+                                     "AddPrinterDriverA\0"
+                                     "AddPrinterA\0"
+                                     "OpenPrinterA\0"
+                                     "GetPrinterA\0"
+                                     "ClosePrinter\0"
+                                     "SetDefaultPrinterA\0";
 static const SystemEntry FirstEntries[] = {
     ENTRY_IS_WOW64_PROCESS,  ENTRY_MESSAGE_BOX,
     ENTRY_REG_CREATE_KEY_EX, ENTRY_GET_PRINTER_DRIVER_DIRECTORY,
     SYSTEM_ENTRY_COUNT,
 };
-static_assert(COUNT_OF(EntryNames) == SYSTEM_ENTRY_COUNT, "one name for each entry");
+// The names counted at compile time, so that each entry has its own.
+static constexpr unsigned CountNames(const char *names, unsigned size)
+{
+    unsigned count = 0;
+    for (unsigned i = 0; i < size; ++i)
+        count += names[i] == '\0' ? 1 : 0;
+    return count;
+}
+static_assert(CountNames(EntryNames, sizeof EntryNames - 1) == SYSTEM_ENTRY_COUNT,
+              "one name for each entry");
 
 HMODULE LoadSystemLibrary(SystemLibrary library)
 {
@@ -70,9 +92,12 @@ HMODULE LoadSystemLibrary(SystemLibrary library)
         module = LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     SystemModules[library] = module;
-    for (unsigned entry = FirstEntries[library];
-         module != NULL && entry < FirstEntries[library + 1]; ++entry)
-        SystemEntries[entry] = GetProcAddress(module, EntryNames[entry]);
+    const char *name = EntryNames;
+    for (unsigned entry = 0; module != NULL && entry < FirstEntries[library + 1]; ++entry) {
+        if (entry >= FirstEntries[library])
+            SystemEntries[entry] = GetProcAddress(module, name);
+        name += TextLength(name) + 1;
+    }
     return module;
 }
 
@@ -86,6 +111,15 @@ void LoadSystemLibraries(void)
     LoadSystemLibrary(LIBRARY_USER32);
     LoadSystemLibrary(LIBRARY_ADVAPI32);
     LoadSystemLibrary(LIBRARY_SPOOLER);
+}
+
+int WideCallsBound(void)
+{
+    for (unsigned entry = ENTRY_GET_TEMP_PATH_W; entry <= ENTRY_SET_CURRENT_DIRECTORY_W; ++entry) {
+        if (SystemEntries[entry] == NULL)
+            return 0;
+    }
+    return 1;
 }
 
 DWORD Unbound(SystemEntry entry)

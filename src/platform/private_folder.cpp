@@ -6,7 +6,12 @@
 // the copy and its start. So the access list is given when the folder is
 // created, never set afterwards, and a folder that already exists is never
 // used. On a file system without access lists (FAT) the folder is made all
-// the same and stays as created.
+// the same and stays as created. Its path is wide, so that a temporary
+// directory of any name serves (a user name in another script than the
+// system's gives one that the ANSI code page cannot spell). Only a program in
+// such a folder may act as the private copy, which removes itself and its
+// folder: the copy inherits the launcher's environment, and with it its
+// temporary directory.
 #include "scrivox.h"
 
 #include "text.h"
@@ -113,11 +118,11 @@ static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
     *at = '\0';
 }
 
-int MakePrivateFolder(char (&folder)[PATH_SIZE])
+int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE])
 {
-    char temporary[PATH_SIZE];
-    DWORD length = GetTempPathA(sizeof temporary, temporary);
-    if (length == 0 || length >= sizeof temporary)
+    WCHAR temporary[PATH_SIZE];
+    DWORD length = WIDE_CALL(GetTempPathW, ENTRY_GET_TEMP_PATH_W)(PATH_SIZE, temporary);
+    if (length == 0 || length >= PATH_SIZE)
         return 0;
     PrivateAccess access;
     if (LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access))
@@ -128,10 +133,35 @@ int MakePrivateFolder(char (&folder)[PATH_SIZE])
         if (!COPY_TEXT(folder, temporary) || !APPEND_TEXT(folder, PRIVATE_FOLDER_PREFIX) ||
             !APPEND_TEXT(folder, name))
             return 0; // a cut path would name another folder
-        if (CreateDirectoryA(folder, &access.attributes))
+        if (WIDE_CALL(CreateDirectoryW, ENTRY_CREATE_DIRECTORY_W)(folder, &access.attributes))
             return 1;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             return 0;
     }
     return 0;
+}
+
+// An ASCII capital as its small letter; any other character as it is.
+static unsigned Folded(unsigned c)
+{
+    return c - 'A' < 26u ? c + ('a' - 'A') : c;
+}
+
+int InPrivateFolder(const WCHAR *program)
+{
+    // The temporary directory (it ends in a backslash), then the folder's
+    // name, a '#' standing for each of its hexadecimal digits, and the copy's.
+    WCHAR pattern[PATH_SIZE];
+    DWORD length = WIDE_CALL(GetTempPathW, ENTRY_GET_TEMP_PATH_W)(PATH_SIZE, pattern);
+    if (length == 0 || length >= PATH_SIZE ||
+        !APPEND_TEXT(pattern, PRIVATE_FOLDER_PREFIX "################\\" PRIVATE_COPY_NAME))
+        return 0;
+    unsigned i = 0;
+    for (; pattern[i] != 0; ++i) {
+        unsigned c = Folded(program[i]); // a shorter path's NUL matches nothing
+        if (i >= length && pattern[i] == '#' ? c - '0' >= 10u && c - 'a' >= 6u
+                                             : c != Folded(pattern[i]))
+            return 0;
+    }
+    return program[i] == 0;
 }

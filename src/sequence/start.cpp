@@ -1,6 +1,8 @@
 // What the program does when it starts: the launcher's part, or the private
 // copy's, then the installation (WinMain). The user gives no options: a
-// command line that does not begin with the role switch is ignored.
+// command line that does not begin with the role switch is ignored. The
+// paths of both parts are wide, so that a folder or user name that the ANSI
+// code page cannot spell serves as well.
 #include "scrivox.h"
 
 #include "text.h"
@@ -26,28 +28,24 @@ static LPSTR SkipProgramName(LPSTR line)
 
 // Whether the command line is the launcher's: the role switch alone. Anyone
 // starting the program from a shell puts the program's name first.
-static int IsPrivateCopy(LPCSTR line)
+static int IsRoleSwitch(LPCSTR line)
 {
-    const char role[] = PRIVATE_COPY_SWITCH;
-    for (unsigned i = 0; role[i] != '\0'; ++i) {
-        if (line[i] != role[i])
+    for (unsigned i = 0; PrivateCopySwitch[i] != '\0'; ++i) {
+        if (line[i] != PrivateCopySwitch[i])
             return 0;
     }
-    return line[COUNT_OF(role) - 1] == '\0';
+    return line[COUNT_OF(PrivateCopySwitch) - 1] == '\0';
 }
 
-// The folder part of a path: the path up to its last backslash, which is cut.
-static int CutFileName(char *path)
+// Cuts the path at its last backslash, leaving its folder.
+static void CutFileName(WCHAR *path)
 {
-    char *last = NULL;
-    for (char *at = path; *at != '\0'; ++at) {
+    WCHAR *last = path;
+    for (WCHAR *at = path; *at != 0; ++at) {
         if (*at == '\\')
             last = at;
     }
-    if (last == NULL)
-        return 0;
-    *last = '\0';
-    return 1;
+    *last = 0;
 }
 
 // The copy, started by the launcher in its private folder with the package
@@ -56,41 +54,45 @@ static int CutFileName(char *path)
 // current directory is searched before the system directory for the DLLs
 // that USER32's start-up loads by name. Then the package folder is current
 // again, for the installation's ".\NAME" sources.
-static void PrepareCopy(void)
+static void PrepareCopy(WCHAR (&own)[PATH_SIZE])
 {
-    // The copy's own path, then, cut, its folder.
-    char own[PATH_SIZE];
-    DWORD length = GetModuleFileNameA(NULL, own, sizeof own);
-    int known = length != 0 && length < sizeof own;
-    if (known) {
-        // Should the launcher not live to remove them, the next restart does
-        // (where this user may ask for that: administrators only).
-        MoveFileExA(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-        known = CutFileName(own);
-    }
-    if (known)
-        MoveFileExA(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // Should the launcher not live to remove them, the next restart does
+    // (where this user may ask for that: administrators only).
+    WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    CutFileName(own);
+    WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 
-    // The package folder is left only when its name leads back to it: one
-    // that the ANSI code page cannot spell does not, and stays current.
-    char package[PATH_SIZE];
-    length = GetCurrentDirectoryA(sizeof package, package);
-    int left = known && length != 0 && length < sizeof package && SetCurrentDirectoryA(package) &&
-               SetCurrentDirectoryA(own);
+    // The package folder is left only when it is known, whatever its name.
+    WCHAR package[PATH_SIZE];
+    DWORD length =
+        WIDE_CALL(GetCurrentDirectoryW, ENTRY_GET_CURRENT_DIRECTORY_W)(PATH_SIZE, package);
+    int left = length != 0 && length < PATH_SIZE &&
+               WIDE_CALL(SetCurrentDirectoryW, ENTRY_SET_CURRENT_DIRECTORY_W)(own);
     LoadSystemLibraries();
     if (left)
-        SetCurrentDirectoryA(package);
+        WIDE_CALL(SetCurrentDirectoryW, ENTRY_SET_CURRENT_DIRECTORY_W)(package);
 }
 
 int StartSetup(void)
 {
+    LoadSystemLibrary(LIBRARY_KERNEL32);
     LPSTR line = GetCommandLineA();
-    int copy = IsPrivateCopy(line);
+    // The program's own path; where the wide calls are missing (the 95
+    // family), it is not known and the program runs in place.
+    WCHAR program[PATH_SIZE];
+    DWORD length =
+        WideCallsBound()
+            ? WIDE_CALL(GetModuleFileNameW, ENTRY_GET_MODULE_FILE_NAME_W)(NULL, program, PATH_SIZE)
+            : 0;
+    int known = length != 0 && length < PATH_SIZE; // a path that fills the buffer may be cut
+    // The role switch counts only in a private folder: anywhere else a
+    // program started with it is the launcher, and never removes itself.
+    int copy = known && IsRoleSwitch(line) && InPrivateFolder(program);
     if (copy) {
-        PrepareCopy();
+        PrepareCopy(program);
     } else {
         DWORD status = 0;
-        if (LaunchPrivateCopy(&status))
+        if (known && LaunchPrivateCopy(program, &status))
             return static_cast<int>(status);
         // No private copy could be made or started: the installation runs
         // here, as it always could.

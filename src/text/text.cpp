@@ -12,30 +12,52 @@ unsigned TextLength(const char *text)
     return length;
 }
 
-int CopyText(char *destination, unsigned size, const char *source)
+template <typename To, typename From>
+static int CopyUnits(To *destination, unsigned size, const From *source)
 {
     if (size == 0)
         return 0;
     unsigned i = 0;
-    for (; source[i] != '\0'; ++i) {
+    for (; source[i] != 0; ++i) {
         if (i + 1 >= size) {
-            destination[i] = '\0';
+            destination[i] = 0;
             return 0;
         }
-        destination[i] = source[i];
+        destination[i] = static_cast<To>(CharacterCode(source[i]));
     }
-    destination[i] = '\0';
+    destination[i] = 0;
     return 1;
+}
+
+template <typename To, typename From>
+static int AppendUnits(To *destination, unsigned size, const From *source)
+{
+    unsigned used = 0;
+    while (used < size && destination[used] != 0)
+        ++used;
+    if (used == size)
+        return 0; // not even terminated: nothing can be appended safely
+    return CopyUnits(destination + used, size - used, source);
+}
+
+int CopyText(char *destination, unsigned size, const char *source)
+{
+    return CopyUnits(destination, size, source);
 }
 
 int AppendText(char *destination, unsigned size, const char *source)
 {
-    unsigned used = 0;
-    while (used < size && destination[used] != '\0')
-        ++used;
-    if (used == size)
-        return 0; // not even terminated: nothing can be appended safely
-    return CopyText(destination + used, size - used, source);
+    return AppendUnits(destination, size, source);
+}
+
+int CopyText(WCHAR *destination, unsigned size, const WCHAR *source)
+{
+    return CopyUnits(destination, size, source);
+}
+
+int AppendText(WCHAR *destination, unsigned size, const char *source)
+{
+    return AppendUnits(destination, size, source);
 }
 
 // The formatter writes one piece at a time at *used, and stops at the first

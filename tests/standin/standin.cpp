@@ -108,14 +108,92 @@ HANDLE NewHandle()
     return reinterpret_cast<HANDLE>(nextHandle++);
 }
 
-// Copies text into a caller's buffer with the usual length protocol: the
-// length without the NUL when it fits, else the size needed with the NUL.
-DWORD Answer(const std::string &text, LPSTR buffer, DWORD size)
+// Text between the machine's UTF-8 and the forms the calls pass: the ANSI
+// code page (Latin-1 here: one byte a character, '?' for one it lacks, as
+// Windows' conversion gives) and UTF-16.
+std::u32string CodePoints(const std::string &utf8)
 {
-    if (text.size() + 1 > size)
-        return static_cast<DWORD>(text.size() + 1);
-    memcpy(buffer, text.c_str(), text.size() + 1);
-    return static_cast<DWORD>(text.size());
+    std::u32string points;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char lead = static_cast<unsigned char>(utf8[i++]);
+        int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        char32_t point = more ? lead & (0x3F >> more) : lead;
+        for (; more > 0 && i < utf8.size(); --more)
+            point = point << 6 | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
+        points.push_back(point);
+    }
+    return points;
+}
+
+std::string Utf8(const std::u32string &points)
+{
+    std::string text;
+    for (char32_t point : points) {
+        int more = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+        const unsigned char leads[] = {0, 0xC0, 0xE0, 0xF0};
+        text += static_cast<char>(leads[more] | point >> (6 * more));
+        for (int shift = 6 * (more - 1); shift >= 0; shift -= 6)
+            text += static_cast<char>(0x80 | (point >> shift & 0x3F));
+    }
+    return text;
+}
+
+// The machine's text in the form of the call's characters.
+template <typename C> std::basic_string<C> Encoded(const std::string &utf8);
+template <> std::string Encoded<char>(const std::string &utf8)
+{
+    std::string ansi;
+    for (char32_t point : CodePoints(utf8))
+        ansi += static_cast<char>(point <= 0xFF ? point : '?');
+    return ansi;
+}
+template <> std::u16string Encoded<WCHAR>(const std::string &utf8)
+{
+    std::u16string wide;
+    for (char32_t point : CodePoints(utf8)) {
+        if (point >= 0x10000) {
+            wide += static_cast<WCHAR>(0xD800 + ((point - 0x10000) >> 10));
+            point = 0xDC00 + ((point - 0x10000) & 0x3FF);
+        }
+        wide += static_cast<WCHAR>(point);
+    }
+    return wide;
+}
+
+// A call's text in the machine's UTF-8; "(null)" for a null pointer.
+std::string Decoded(const char *ansi)
+{
+    if (ansi == NULL)
+        return "(null)";
+    std::u32string points;
+    for (; *ansi != '\0'; ++ansi)
+        points.push_back(static_cast<unsigned char>(*ansi));
+    return Utf8(points);
+}
+std::string Decoded(const WCHAR *wide)
+{
+    if (wide == NULL)
+        return "(null)";
+    std::u32string points;
+    for (; *wide != 0; ++wide) {
+        char32_t unit = *wide;
+        if (unit >= 0xD800 && unit < 0xDC00 && wide[1] >= 0xDC00 && wide[1] < 0xE000)
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (*++wide - 0xDC00);
+        points.push_back(unit);
+    }
+    return Utf8(points);
+}
+
+// Copies text into a caller's buffer of size characters with the usual
+// length protocol: the length without the NUL when it fits, else the size
+// needed with the NUL.
+template <typename C> DWORD Answer(const std::string &text, C *buffer, DWORD size)
+{
+    std::basic_string<C> encoded = Encoded<C>(text);
+    if (encoded.size() + 1 > size)
+        return static_cast<DWORD>(encoded.size() + 1);
+    std::copy(encoded.c_str(), encoded.c_str() + encoded.size() + 1, buffer);
+    return static_cast<DWORD>(encoded.size());
 }
 
 bool ParentExists(const std::string &hostPath)
@@ -689,6 +767,275 @@ std::vector<std::string> DescribeAccess(const SECURITY_ATTRIBUTES *security)
 
 } // namespace advapi32
 
+// KERNEL32's calls on files, folders and processes. Those the installer makes
+// in both forms have one implementation, reached by the ANSI form and the
+// wide one with the names as each passes them; the machine keeps UTF-8.
+namespace kernel {
+
+template <typename C> size_t Units(const C *text)
+{
+    return std::char_traits<C>::length(text);
+}
+
+template <typename C> DWORD TempPath(const char *function, DWORD size, C *buffer)
+{
+    if (Record(function, {Number(size)}))
+        return 0;
+    return Answer(machine.tempPath, buffer, size);
+}
+
+template <typename C> void StartupInfo(const char *function, C *startup)
+{
+    Record(function, {});
+    // The same record in both forms; the machine's start-up strings are null.
+    static_assert(sizeof *startup == sizeof machine.startup, "one layout");
+    memcpy(static_cast<void *>(startup), &machine.startup, sizeof *startup);
+    startup->lpReserved = startup->lpDesktop = startup->lpTitle = NULL;
+}
+
+template <typename C> BOOL SetAttributes(const char *function, const C *path, DWORD attributes)
+{
+    if (Record(function, {Decoded(path), Number(attributes)}))
+        return FALSE;
+    if (Units(path) >= MaxPath)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE);
+    std::string host = HostPath(Decoded(path));
+    if (!fs::is_regular_file(host))
+        return Refuse(ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    machine.attributes[host] = attributes;
+    return TRUE;
+}
+
+template <typename C>
+BOOL Copy(const char *function, const C *source, const C *destination, BOOL failIfExists)
+{
+    if (Record(function, {Decoded(source), Decoded(destination), Number(failIfExists)}))
+        return FALSE;
+    if (Units(source) >= MaxPath || Units(destination) >= MaxPath)
+        return Refuse(ERROR_FILENAME_EXCED_RANGE);
+    std::string from = HostPath(Decoded(source)), to = HostPath(Decoded(destination));
+    if (!fs::is_regular_file(from))
+        return Refuse(ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    if (!ParentExists(to))
+        return Refuse(ERROR_PATH_NOT_FOUND);
+    if (fs::exists(to) && (failIfExists || (machine.attributes[to] & FILE_ATTRIBUTE_READONLY)))
+        return Refuse(failIfExists ? 80 /* ERROR_FILE_EXISTS */ : ERROR_ACCESS_DENIED);
+    std::error_code failed;
+    if (fs::equivalent(from, to, failed) ||
+        !fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed))
+        return Refuse(ERROR_SHARING_VIOLATION);        // a file cannot be copied onto itself
+    machine.attributes[to] = machine.attributes[from]; // CopyFile keeps the attributes
+    return TRUE;
+}
+
+// Opened to append alone (FILE_APPEND_DATA without FILE_WRITE_DATA), every
+// write goes to the end of the file; GENERIC_WRITE writes where the file
+// pointer stands.
+template <typename C>
+HANDLE Create(const char *function, const C *path, DWORD access, DWORD share,
+              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if (Record(function, {Decoded(path), Number(access), Number(share), Pointer(security),
+                          Number(disposition), Number(flags), Pointer(templateFile)}))
+        return INVALID_HANDLE_VALUE;
+    std::string host = HostPath(Decoded(path));
+    if (Units(path) >= MaxPath || !ParentExists(host)) {
+        lastError = Units(path) >= MaxPath ? ERROR_FILENAME_EXCED_RANGE : ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    bool exists = fs::is_regular_file(host);
+    if (disposition == OPEN_EXISTING && !exists) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    bool writes = (access & (GENERIC_WRITE | FILE_WRITE_DATA)) != 0;
+    bool appends = !writes && (access & FILE_APPEND_DATA) != 0;
+    if (exists && (writes || appends) && (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
+        lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    int mode = writes ? O_RDWR | O_CREAT : appends ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY;
+    if (disposition == CREATE_ALWAYS)
+        mode |= O_TRUNC;
+    int fd = open(host.c_str(), mode, 0644);
+    if (fd < 0) {
+        lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!exists) {
+        // A new file takes the attributes it is created with (the low word of
+        // the flags); "normal" alone gives an ordinary file, which Windows
+        // marks for archiving.
+        DWORD attributes = flags & 0xFFFF & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+        machine.attributes[host] = attributes ? attributes : FILE_ATTRIBUTE_ARCHIVE;
+    }
+    HANDLE handle = NewHandle();
+    machine.openFiles[handle] = fd;
+    return handle;
+}
+
+DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer)
+{
+    return TempPath("GetTempPathW", size, buffer);
+}
+
+HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    return Create("CreateFileW", path, access, share, security, disposition, flags, templateFile);
+}
+
+BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failIfExists)
+{
+    return Copy("CopyFileW", source, destination, failIfExists);
+}
+
+BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes)
+{
+    return SetAttributes("SetFileAttributesW", path, attributes);
+}
+
+void WINAPI GetStartupInfoW(LPSTARTUPINFOW startup)
+{
+    StartupInfo("GetStartupInfoW", startup);
+}
+
+// As XP does: a program path that does not fit is cut, unterminated, and
+// the whole buffer is reported.
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
+{
+    if (Record("GetModuleFileNameW", {Pointer(module), Number(size)}))
+        return 0;
+    if (module != NULL && module != exeModule) {
+        lastError = ERROR_MOD_NOT_FOUND;
+        return 0;
+    }
+    std::u16string path = Encoded<WCHAR>(machine.modulePath);
+    if (path.size() >= size) {
+        std::copy(path.begin(), path.begin() + size, buffer);
+        lastError = ERROR_INSUFFICIENT_BUFFER;
+        return size;
+    }
+    std::copy(path.c_str(), path.c_str() + path.size() + 1, buffer);
+    return static_cast<DWORD>(path.size());
+}
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer)
+{
+    if (Record("GetCurrentDirectoryW", {Number(size)}))
+        return 0;
+    return Answer(machine.currentDirectory, buffer, size);
+}
+
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path)
+{
+    if (Record("SetCurrentDirectoryW", {Decoded(path)}))
+        return FALSE;
+    if (!fs::is_directory(HostPath(Decoded(path))))
+        return Refuse(ERROR_FILE_NOT_FOUND);
+    machine.currentDirectory = Decoded(path);
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security)
+{
+    if (Record("CreateDirectoryW", {Decoded(path), Pointer(security)}))
+        return FALSE;
+    std::string host = HostPath(Decoded(path));
+    if (fs::exists(host) || !ParentExists(host))
+        return Refuse(fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
+    fs::create_directory(host);
+    machine.folderAccess[host] = advapi32::DescribeAccess(security);
+    return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryW(LPCWSTR path)
+{
+    if (Record("RemoveDirectoryW", {Decoded(path)}))
+        return FALSE;
+    std::string host = HostPath(Decoded(path));
+    if (!fs::is_directory(host) || !fs::is_empty(host))
+        return Refuse(fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND);
+    fs::remove(host);
+    return TRUE;
+}
+
+// A read-only file, or the program of a process that still runs, is not deleted.
+BOOL WINAPI DeleteFileW(LPCWSTR path)
+{
+    if (Record("DeleteFileW", {Decoded(path)}))
+        return FALSE;
+    std::string host = HostPath(Decoded(path));
+    if (!fs::is_regular_file(host))
+        return Refuse(ERROR_FILE_NOT_FOUND);
+    bool running = false;
+    for (const Machine::Started &process : machine.started)
+        running = running || (process.runsForMs > 0 && HostPath(process.application) == host);
+    if (running || (machine.attributes[host] & FILE_ATTRIBUTE_READONLY))
+        return Refuse(ERROR_ACCESS_DENIED);
+    fs::remove(host);
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR replacement, DWORD flags)
+{
+    if (Record("MoveFileExW", {Decoded(existing), Decoded(replacement), Number(flags)}))
+        return FALSE;
+    if (replacement != NULL || !(flags & MOVEFILE_DELAY_UNTIL_REBOOT))
+        return Refuse(ERROR_INVALID_PARAMETER); // only removal at restart is needed here
+    machine.removalsAtRestart.push_back(Decoded(existing));
+    return TRUE;
+}
+
+BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                           LPSTARTUPINFOW startup, LPPROCESS_INFORMATION process)
+{
+    if (Record("CreateProcessW",
+               {Decoded(application), Decoded(commandLine), Pointer(processAttributes),
+                Pointer(threadAttributes), Number(inheritHandles), Number(creationFlags),
+                Pointer(environment), Decoded(currentDirectory)}))
+        return FALSE;
+    if (application == NULL || !fs::is_regular_file(HostPath(Decoded(application))))
+        return Refuse(ERROR_FILE_NOT_FOUND);
+    process->hProcess = NewHandle();
+    process->hThread = NewHandle();
+    machine.started.push_back({Decoded(application), Decoded(commandLine),
+                               Decoded(currentDirectory), inheritHandles != FALSE,
+                               environment != NULL, creationFlags, *startup, process->hProcess,
+                               machine.childRunsMs});
+    process->dwProcessId = machine.processId + static_cast<DWORD>(machine.started.size());
+    process->dwThreadId = process->dwProcessId + 1;
+    machine.openHandles[process->hProcess] = "process";
+    machine.openHandles[process->hThread] = "thread";
+    return TRUE;
+}
+
+} // namespace kernel
+
+namespace {
+
+// The started process a handle stands for, or null.
+Machine::Started *StartedProcess(HANDLE handle)
+{
+    for (Machine::Started &process : machine.started) {
+        if (process.process == handle && machine.openHandles.count(handle))
+            return &process;
+    }
+    return NULL;
+}
+
+// Time passes for the processes that run.
+void Pass(DWORD milliseconds)
+{
+    for (Machine::Started &process : machine.started)
+        process.runsForMs -= std::min(process.runsForMs, milliseconds);
+}
+
+} // namespace
+
 extern "C" {
 
 DWORD WINAPI GetLastError(void)
@@ -711,146 +1058,6 @@ LPSTR WINAPI GetCommandLineA(void)
 {
     Record("GetCommandLineA", {});
     return &machine.commandLine[0];
-}
-
-void WINAPI GetStartupInfoA(LPSTARTUPINFOA startup)
-{
-    Record("GetStartupInfoA", {});
-    *startup = machine.startup;
-}
-
-// As XP does: a program path that does not fit is cut, unterminated, and
-// the whole buffer is reported.
-DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
-{
-    if (Record("GetModuleFileNameA", {Pointer(module), Number(size)}))
-        return 0;
-    if (module != NULL && module != exeModule) {
-        lastError = ERROR_MOD_NOT_FOUND;
-        return 0;
-    }
-    if (machine.modulePath.size() >= size) {
-        memcpy(buffer, machine.modulePath.data(), size);
-        lastError = ERROR_INSUFFICIENT_BUFFER;
-        return size;
-    }
-    memcpy(buffer, machine.modulePath.c_str(), machine.modulePath.size() + 1);
-    return static_cast<DWORD>(machine.modulePath.size());
-}
-
-DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer)
-{
-    if (Record("GetCurrentDirectoryA", {Number(size)}))
-        return 0;
-    return Answer(machine.currentDirectory, buffer, size);
-}
-
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
-{
-    if (Record("SetCurrentDirectoryA", {Text(path)}))
-        return FALSE;
-    if (!fs::is_directory(HostPath(path)))
-        return Refuse(ERROR_FILE_NOT_FOUND);
-    machine.currentDirectory = path;
-    return TRUE;
-}
-
-BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
-{
-    if (Record("CreateDirectoryA", {Text(path), Pointer(security)}))
-        return FALSE;
-    std::string host = HostPath(path);
-    if (fs::exists(host) || !ParentExists(host))
-        return Refuse(fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
-    fs::create_directory(host);
-    machine.folderAccess[host] = advapi32::DescribeAccess(security);
-    return TRUE;
-}
-
-BOOL WINAPI RemoveDirectoryA(LPCSTR path)
-{
-    if (Record("RemoveDirectoryA", {Text(path)}))
-        return FALSE;
-    std::string host = HostPath(path);
-    if (!fs::is_directory(host) || !fs::is_empty(host))
-        return Refuse(fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND);
-    fs::remove(host);
-    return TRUE;
-}
-
-BOOL WINAPI DeleteFileA(LPCSTR path)
-{
-    if (Record("DeleteFileA", {Text(path)}))
-        return FALSE;
-    std::string host = HostPath(path);
-    if (!fs::is_regular_file(host) || (machine.attributes[host] & FILE_ATTRIBUTE_READONLY))
-        return Refuse(fs::is_regular_file(host) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
-    fs::remove(host);
-    return TRUE;
-}
-
-BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags)
-{
-    if (Record("MoveFileExA", {Text(existing), Text(replacement), Number(flags)}))
-        return FALSE;
-    if (replacement != NULL || !(flags & MOVEFILE_DELAY_UNTIL_REBOOT))
-        return Refuse(ERROR_INVALID_PARAMETER); // only removal at restart is needed here
-    machine.removalsAtRestart.push_back(existing);
-    return TRUE;
-}
-
-// The process is recorded and, at once, has ended with the machine's
-// childExitCode.
-BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine,
-                           LPSECURITY_ATTRIBUTES processAttributes,
-                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
-                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
-                           LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
-{
-    if (Record("CreateProcessA",
-               {Text(application), Text(commandLine), Pointer(processAttributes),
-                Pointer(threadAttributes), Number(inheritHandles), Number(creationFlags),
-                Pointer(environment), Text(currentDirectory)}))
-        return FALSE;
-    if (application == NULL || !fs::is_regular_file(HostPath(application)))
-        return Refuse(ERROR_FILE_NOT_FOUND);
-    machine.started.push_back({Text(application), Text(commandLine), Text(currentDirectory),
-                               inheritHandles != FALSE, environment != NULL, creationFlags,
-                               *startup});
-    process->hProcess = NewHandle();
-    process->hThread = NewHandle();
-    process->dwProcessId = machine.processId + static_cast<DWORD>(machine.started.size());
-    process->dwThreadId = process->dwProcessId + 1;
-    machine.openHandles[process->hProcess] = "process";
-    machine.openHandles[process->hThread] = "thread";
-    return TRUE;
-}
-
-DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
-{
-    if (Record("WaitForSingleObject", {Number(milliseconds)}))
-        return WAIT_FAILED;
-    if (machine.openHandles.count(handle) == 0) {
-        lastError = ERROR_INVALID_HANDLE;
-        return WAIT_FAILED;
-    }
-    return WAIT_OBJECT_0;
-}
-
-BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
-{
-    if (Record("GetExitCodeProcess", {}))
-        return FALSE;
-    auto found = machine.openHandles.find(process);
-    if (found == machine.openHandles.end() || found->second != "process")
-        return Refuse(ERROR_INVALID_HANDLE);
-    *exitCode = machine.childExitCode;
-    return TRUE;
-}
-
-void WINAPI Sleep(DWORD milliseconds)
-{
-    Record("Sleep", {Number(milliseconds)});
 }
 
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter)
@@ -888,9 +1095,46 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time)
 
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer)
 {
-    if (Record("GetTempPathA", {Number(size)}))
-        return 0;
-    return Answer(machine.tempPath, buffer, size);
+    return kernel::TempPath("GetTempPathA", size, buffer);
+}
+
+void WINAPI GetStartupInfoA(LPSTARTUPINFOA startup)
+{
+    kernel::StartupInfo("GetStartupInfoA", startup);
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    if (Record("WaitForSingleObject", {Number(milliseconds)}))
+        return WAIT_FAILED;
+    Machine::Started *process = StartedProcess(handle);
+    if (process == NULL) {
+        lastError = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    if (milliseconds != INFINITE && milliseconds < process->runsForMs) {
+        Pass(milliseconds);
+        return WAIT_TIMEOUT;
+    }
+    Pass(process->runsForMs);
+    return WAIT_OBJECT_0;
+}
+
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    if (Record("GetExitCodeProcess", {}))
+        return FALSE;
+    Machine::Started *started = StartedProcess(process);
+    if (started == NULL)
+        return Refuse(ERROR_INVALID_HANDLE);
+    *exitCode = started->runsForMs > 0 ? STILL_ACTIVE : machine.childExitCode;
+    return TRUE;
+}
+
+void WINAPI Sleep(DWORD milliseconds)
+{
+    Record("Sleep", {Number(milliseconds)});
+    Pass(milliseconds);
 }
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size)
@@ -914,77 +1158,19 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes)
 {
-    if (Record("SetFileAttributesA", {Text(path), Number(attributes)}))
-        return FALSE;
-    if (strlen(path) >= MaxPath)
-        return Refuse(ERROR_FILENAME_EXCED_RANGE);
-    std::string host = HostPath(path);
-    if (!fs::is_regular_file(host))
-        return Refuse(ParentExists(host) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    machine.attributes[host] = attributes;
-    return TRUE;
+    return kernel::SetAttributes("SetFileAttributesA", path, attributes);
 }
 
 BOOL WINAPI CopyFileA(LPCSTR source, LPCSTR destination, BOOL failIfExists)
 {
-    if (Record("CopyFileA", {Text(source), Text(destination), Number(failIfExists)}))
-        return FALSE;
-    if (strlen(source) >= MaxPath || strlen(destination) >= MaxPath)
-        return Refuse(ERROR_FILENAME_EXCED_RANGE);
-    std::string from = HostPath(source), to = HostPath(destination);
-    if (!fs::is_regular_file(from))
-        return Refuse(ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-    if (!ParentExists(to))
-        return Refuse(ERROR_PATH_NOT_FOUND);
-    if (fs::exists(to) && (failIfExists || (machine.attributes[to] & FILE_ATTRIBUTE_READONLY)))
-        return Refuse(failIfExists ? 80 /* ERROR_FILE_EXISTS */ : ERROR_ACCESS_DENIED);
-    std::error_code failed;
-    if (fs::equivalent(from, to, failed) ||
-        !fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed))
-        return Refuse(ERROR_SHARING_VIOLATION);        // a file cannot be copied onto itself
-    machine.attributes[to] = machine.attributes[from]; // CopyFile keeps the attributes
-    return TRUE;
+    return kernel::Copy("CopyFileA", source, destination, failIfExists);
 }
 
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile)
 {
-    if (Record("CreateFileA", {Text(path), Number(access), Number(share), Pointer(security),
-                               Number(disposition), Number(flags), Pointer(templateFile)}))
-        return INVALID_HANDLE_VALUE;
-    std::string host = HostPath(path);
-    if (strlen(path) >= MaxPath || !ParentExists(host)) {
-        lastError = strlen(path) >= MaxPath ? ERROR_FILENAME_EXCED_RANGE : ERROR_PATH_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
-    }
-    bool exists = fs::is_regular_file(host);
-    if (disposition == OPEN_EXISTING && !exists) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return INVALID_HANDLE_VALUE;
-    }
-    if (exists && (access & GENERIC_WRITE) &&
-        (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
-        lastError = ERROR_ACCESS_DENIED;
-        return INVALID_HANDLE_VALUE;
-    }
-    int mode = (access & GENERIC_WRITE) ? O_RDWR | O_CREAT : O_RDONLY;
-    if (disposition == CREATE_ALWAYS)
-        mode |= O_TRUNC;
-    int fd = open(host.c_str(), mode, 0644);
-    if (fd < 0) {
-        lastError = ERROR_ACCESS_DENIED;
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!exists) {
-        // A new file takes the attributes it is created with (the low word of
-        // the flags); "normal" alone gives an ordinary file, which Windows
-        // marks for archiving.
-        DWORD attributes = flags & 0xFFFF & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
-        machine.attributes[host] = attributes ? attributes : FILE_ATTRIBUTE_ARCHIVE;
-    }
-    HANDLE handle = NewHandle();
-    machine.openFiles[handle] = fd;
-    return handle;
+    return kernel::Create("CreateFileA", path, access, share, security, disposition, flags,
+                          templateFile);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method)
@@ -1141,7 +1327,12 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
           ENTRY(spooler, ClosePrinter), ENTRY(spooler, SetDefaultPrinterA)}},
         {"kernel32.dll",
          {ENTRY(kernel, IsWow64Process), ENTRY(kernel, GetNativeSystemInfo),
-          ENTRY(kernel, SetDllDirectoryA)}},
+          ENTRY(kernel, SetDllDirectoryA), ENTRY(kernel, GetTempPathW), ENTRY(kernel, CreateFileW),
+          ENTRY(kernel, GetModuleFileNameW), ENTRY(kernel, CreateDirectoryW),
+          ENTRY(kernel, CopyFileW), ENTRY(kernel, SetFileAttributesW),
+          ENTRY(kernel, GetStartupInfoW), ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
+          ENTRY(kernel, RemoveDirectoryW), ENTRY(kernel, MoveFileExW),
+          ENTRY(kernel, GetCurrentDirectoryW), ENTRY(kernel, SetCurrentDirectoryW)}},
         {"user32.dll", {ENTRY(user32, MessageBoxA), ENTRY(user32, SendMessageTimeoutA)}},
         {"advapi32.dll",
          {ENTRY(advapi32, RegCreateKeyExA), ENTRY(advapi32, RegSetValueExA),

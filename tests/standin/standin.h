@@ -65,8 +65,10 @@ struct Machine {
     // told otherwise.
     bool wow64 = false;
     WORD nativeArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
-    // Directories and environment, as Windows paths. Files live below a host
-    // folder: C:\X\Y is <root>/c/x/y, case folded.
+    // Directories and environment, as Windows paths in UTF-8. Files live
+    // below a host folder: C:\X\Y is <root>/c/x/y, case folded. The ANSI
+    // calls see them in a Western code page (Latin-1), where a character it
+    // lacks is '?', as on Windows; the wide calls see them whole.
     std::string root;
     std::string currentDirectory = "C:\\PKG";
     std::string tempPath = "C:\\TEMP\\";
@@ -112,21 +114,25 @@ struct Machine {
     std::string userSid = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\x08\0\0\0\x09\0\0\0"
                                       "\xE8\3\0\0",
                                       28); // S-1-5-21-7-8-9-1000
-    // The processes CreateProcessA started, as it was asked to, and the exit
-    // status each ends with.
+    // The processes CreateProcessW started, as it was asked to. Each runs for
+    // childRunsMs (a wait or a pause of the launcher passes that time; a wait
+    // without time-out sees it to its end), and meanwhile its program cannot
+    // be deleted; then it ends with the status childExitCode.
     struct Started {
         std::string application, commandLine, currentDirectory;
         bool inheritHandles, environment;
         DWORD creationFlags;
-        STARTUPINFOA startup;
+        STARTUPINFOW startup;
+        HANDLE process;
+        DWORD runsForMs; // what remains of its run
     };
     std::vector<Started> started;
-    DWORD childExitCode = 1;
+    DWORD childExitCode = 1, childRunsMs = 30000;
     // Each folder made, by host path: "default" when made without security
     // attributes, else "protected" or "inheriting" and an entry a line,
     // "SID mask flags" (S-1-5-32-544 0x1f01ff 3).
     std::map<std::string, std::vector<std::string>> folderAccess;
-    std::vector<std::string> removalsAtRestart; // MoveFileExA's, Windows paths
+    std::vector<std::string> removalsAtRestart; // MoveFileExW's, Windows paths
     std::map<HANDLE, std::string> openHandles;  // tokens, processes and threads
     std::vector<Call> calls;
 };

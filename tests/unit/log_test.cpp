@@ -34,16 +34,80 @@ TEST_F(LogTest, EachEntryReadsTheClockOnce)
         << "date and time must come from one reading";
 }
 
-TEST_F(LogTest, TheFileIsOpenedForAppendingWithSharing)
+TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
+{
+    // Opened to append alone, no other writer can come between finding the
+    // end and writing; where that is refused (the 95 family may refuse it),
+    // the file is opened to write and each entry put at its end by a seek.
+    // The wide path reaches a temporary directory that ANSI cannot spell;
+    // the 95 family, which lacks the wide calls or fails them, gets the ANSI one.
+    const std::string Unspelled = "C:\\Users\\Σοφία-Юлия\\Temp";
+    const std::string Append = std::to_string(FILE_APPEND_DATA);
+    const std::string Write = std::to_string(GENERIC_WRITE);
+    struct {
+        const char *why;
+        std::string temp;
+        void (*arrange)();
+        std::vector<std::string> opens; // "function access" of each open
+        bool seeks;
+    } cases[] = {
+        {"every NT", "C:\\TEMP", [] {}, {"CreateFileW " + Append}, false},
+        {"a temporary directory ANSI cannot spell",
+         Unspelled,
+         [] {},
+         {"CreateFileW " + Append},
+         false},
+        {"appending alone refused",
+         "C:\\TEMP",
+         [] { standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1); },
+         {"CreateFileW " + Append, "CreateFileW " + Write},
+         true},
+        {"no wide calls",
+         "C:\\TEMP",
+         [] {
+             standin::M().missingEntries.insert("GetTempPathW");
+             standin::M().missingEntries.insert("CreateFileW");
+         },
+         {"CreateFileA " + Append},
+         false},
+        {"wide calls that fail, and appending alone refused",
+         "C:\\TEMP",
+         [] {
+             standin::Fail("GetTempPathW", ERROR_CALL_NOT_IMPLEMENTED);
+             standin::Fail("CreateFileA", ERROR_INVALID_PARAMETER, 1);
+         },
+         {"CreateFileA " + Append, "CreateFileA " + Write},
+         true},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        standin::M().tempPath = c.temp + "\\";
+        standin::PutFile(c.temp + "\\Scrivox.log", "earlier run\r\n");
+        c.arrange();
+        Rebind();
+        WriteLog("x");
+        EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"),
+                  "earlier run\r\n03/06/04 09:05:07 x\r\n")
+            << c.why;
+        std::vector<std::string> opens;
+        for (const standin::Call &call : standin::M().calls) {
+            if (call.function.compare(0, 10, "CreateFile") == 0) {
+                opens.push_back(call.function + " " + call.args[1]);
+                EXPECT_EQ(call.args[0], c.temp + "\\Scrivox.log") << c.why;
+                EXPECT_EQ(call.args[2], std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE));
+                EXPECT_EQ(call.args[4], std::to_string(OPEN_ALWAYS));
+            }
+        }
+        EXPECT_EQ(opens, c.opens) << c.why;
+        EXPECT_EQ(standin::CallsTo("SetFilePointer").size(), c.seeks ? 1u : 0u) << c.why;
+        for (const standin::Call &call : standin::CallsTo("GetTempPathW"))
+            EXPECT_EQ(call.args[0], "512");
+    }
+}
+
+TEST_F(LogTest, ANewLogIsAnOrdinaryFile)
 {
     WriteLog("x");
-    std::vector<standin::Call> opens = standin::CallsTo("CreateFileA");
-    ASSERT_EQ(opens.size(), 1u);
-    EXPECT_EQ(opens[0].args[0], LogPath);
-    EXPECT_EQ(opens[0].args[1], std::to_string(GENERIC_WRITE));
-    EXPECT_EQ(opens[0].args[2], std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE));
-    EXPECT_EQ(opens[0].args[4], std::to_string(OPEN_ALWAYS));
-    EXPECT_EQ(standin::CallsTo("GetTempPathA")[0].args[0], "512");
     EXPECT_EQ(standin::FileAttributes(LogPath), (DWORD)FILE_ATTRIBUTE_ARCHIVE)
         << "the log is made an ordinary file, open to the next entry";
 }
@@ -51,11 +115,13 @@ TEST_F(LogTest, TheFileIsOpenedForAppendingWithSharing)
 TEST_F(LogTest, AFailedSeekToTheEndSkipsTheEntry)
 {
     standin::PutFile(LogPath, "earlier run\r\n");
+    standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1); // appending alone refused
     standin::Fail("SetFilePointer", ERROR_INVALID_PARAMETER);
     WriteLog("x");
     EXPECT_EQ(standin::FileContents(LogPath), "earlier run\r\n")
         << "an entry written where the file was opened overwrites its start";
     EXPECT_TRUE(standin::CallsTo("WriteFile").empty());
+    EXPECT_TRUE(standin::CallsTo("CreateFileA").empty()) << "the file was opened";
 }
 
 TEST_F(LogTest, TwoRunsAppendToTheSameFile)
@@ -82,9 +148,16 @@ TEST_F(LogTest, AnUnopenableLogIsSkippedAndTheRunGoesOn)
         void (*arrange)();
     } cases[] = {
         {"temporary directory missing", [] { standin::M().tempPath = "C:\\NOWHERE\\"; }},
-        {"file locked", [] { standin::Fail("CreateFileA", ERROR_SHARING_VIOLATION); }},
+        {"file locked",
+         [] {
+             standin::Fail("CreateFileW", ERROR_SHARING_VIOLATION);
+             standin::Fail("CreateFileA", ERROR_SHARING_VIOLATION);
+         }},
         {"temporary directory query fails",
-         [] { standin::Fail("GetTempPathA", ERROR_ACCESS_DENIED); }},
+         [] {
+             standin::Fail("GetTempPathW", ERROR_ACCESS_DENIED);
+             standin::Fail("GetTempPathA", ERROR_ACCESS_DENIED);
+         }},
     };
     for (auto &c : cases) {
         StartOver();
@@ -109,12 +182,13 @@ TEST_F(LogTest, ATemporaryDirectoryTooLongForThePathMeansNoEntry)
         std::string directory = "C:\\" + std::string(c.length - 4, 'T') + "\\";
         standin::M().tempPath = directory;
         WriteLog("x");
-        std::vector<standin::Call> opens = standin::CallsTo("CreateFileA");
+        std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
         if (c.written) {
-            ASSERT_EQ(opens.size(), 1u) << c.length;
+            ASSERT_FALSE(opens.empty()) << c.length;
             EXPECT_EQ(opens[0].args[0], directory + "Scrivox.log");
         } else {
             EXPECT_TRUE(opens.empty()) << c.length << ": a cut path was opened";
+            EXPECT_TRUE(standin::CallsTo("CreateFileA").empty()) << c.length;
         }
     }
 }

@@ -61,7 +61,7 @@ TEST_F(SequenceTest, TheStepsRunInOrder)
     // is known by its text.
     const struct {
         const char *function, *boxText;
-    } steps[] = {{"CreateFileA", NULL},
+    } steps[] = {{"CreateFileW", NULL},
                  {"GetVersionExA", NULL},
                  {"GetPrinterDriverDirectoryA", NULL},
                  {"CopyFileA", NULL},

@@ -33,6 +33,9 @@ typedef DWORD_PTR *PDWORD_PTR;
 typedef LONG *PLONG;
 typedef char *LPSTR;
 typedef const char *LPCSTR;
+typedef char16_t WCHAR; // Windows' wide characters are UTF-16 units
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 typedef void *LPVOID;
 typedef void *PVOID;
 typedef const void *LPCVOID;
@@ -47,6 +50,7 @@ typedef HINSTANCE HMODULE;
 typedef intptr_t(WINAPI *FARPROC)(void);
 
 static_assert(sizeof(BYTE) == 1, "BYTE is 8 bits");
+static_assert(sizeof(WCHAR) == 2, "WCHAR is 16 bits");
 static_assert(sizeof(WORD) == 2, "WORD is 16 bits");
 static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
 static_assert(sizeof(ULONG) == 4, "ULONG is 32 bits");
@@ -75,6 +79,7 @@ static_assert(sizeof(WPARAM) == sizeof(void *) && sizeof(LPARAM) == sizeof(void 
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_ACCESS_DISABLED_BY_POLICY 1260L
@@ -148,7 +153,9 @@ typedef union _LARGE_INTEGER {
 #define MAX_PATH 260
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0
+#define WAIT_TIMEOUT 258
 #define WAIT_FAILED 0xFFFFFFFF
+#define STILL_ACTIVE 259
 #define STARTF_USESHOWWINDOW 0x00000001
 #define STARTF_USESTDHANDLES 0x00000100
 #define SW_SHOWDEFAULT 10
@@ -165,6 +172,19 @@ typedef struct _STARTUPINFOA {
     BYTE *lpReserved2;
     HANDLE hStdInput, hStdOutput, hStdError;
 } STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    BYTE *lpReserved2;
+    HANDLE hStdInput, hStdOutput, hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
 
 typedef struct _PROCESS_INFORMATION {
     HANDLE hProcess;
@@ -221,6 +241,8 @@ typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_WRITE_DATA 0x00000002
+#define FILE_APPEND_DATA 0x00000004
 #define GENERIC_WRITE 0x40000000
 #define GENERIC_READ 0x80000000
 #define FILE_SHARE_READ 0x00000001
@@ -300,23 +322,32 @@ HANDLE WINAPI GetCurrentProcess(void);
 DWORD WINAPI GetCurrentProcessId(void);
 LPSTR WINAPI GetCommandLineA(void);
 void WINAPI GetStartupInfoA(LPSTARTUPINFOA startup);
-DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
-DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
-BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
-BOOL WINAPI RemoveDirectoryA(LPCSTR path);
-BOOL WINAPI DeleteFileA(LPCSTR path);
-BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
-BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR commandLine,
-                           LPSECURITY_ATTRIBUTES processAttributes,
-                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
-                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
-                           LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 void WINAPI Sleep(DWORD milliseconds);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter);
 DWORD WINAPI GetTickCount(void);
+
+// KERNEL32's wide calls, bound at run time: declared for their types only;
+// the stand-in's KERNEL32 gives them through GetProcAddress
+DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
+HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile);
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failIfExists);
+BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes);
+void WINAPI GetStartupInfoW(LPSTARTUPINFOW startup);
+BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                           LPSTARTUPINFOW startup, LPPROCESS_INFORMATION process);
+BOOL WINAPI DeleteFileW(LPCWSTR path);
+BOOL WINAPI RemoveDirectoryW(LPCWSTR path);
+BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR replacement, DWORD flags);
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path);
 
 // USER32, bound at run time: the installer defines these, and the stand-in's
 // USER32 is reached through LoadLibraryExA and GetProcAddress
