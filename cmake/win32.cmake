@@ -118,7 +118,8 @@ set(E2E_SCENARIOS
     first-winxp-yes first-winxp-no first-win2003-yes first-win2003-no
     refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
     refused-winxp64 refused-win2003-64
-    planted-dlls-winxp planted-dlls-nt40
+    planted-dlls-winxp planted-dlls-nt40 planted-dlls-unicode-folder planted-dlls-unicode-temp
+    role-switch-in-package
     cancel files-missing third-missing read-only-installed second-run
     temp-missing copy-ended windir-removed ini-kept signed-release version-info)
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})

@@ -43,9 +43,9 @@ std::string ProgramOf(DWORD processId)
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
     if (snapshot == INVALID_HANDLE_VALUE)
         return "";
-    MODULEENTRY32 module = {};
+    MODULEENTRY32W module = {};
     module.dwSize = sizeof module;
-    std::string program = Module32First(snapshot, &module) ? module.szExePath : "";
+    std::string program = Module32FirstW(snapshot, &module) ? Utf8(module.szExePath) : "";
     CloseHandle(snapshot);
     return program;
 }
@@ -84,30 +84,29 @@ BoxSearch SearchBox(DWORD processId)
 std::set<std::string> FolderEntries(const std::string &folder)
 {
     std::set<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do
-        names.insert(entry.cFileName);
-    while (FindNextFileA(search, &entry));
+        names.insert(Utf8(entry.cFileName));
+    while (FindNextFileW(search, &entry));
     FindClose(search);
     return names;
 }
 
-// The parent's environment with the scenario's changes, as a block for CreateProcessA.
-std::string BuildEnvironment(const RunOptions &options)
+// The parent's environment with the scenario's changes, as a block for CreateProcessW.
+std::wstring BuildEnvironment(const RunOptions &options)
 {
     std::map<std::string, std::string> byName; // lower-case name -> "Name=value"
-    char *block = GetEnvironmentStringsA();
-    for (const char *entry = block; *entry; entry += strlen(entry) + 1) {
-        std::string text = entry;
+    wchar_t *block = GetEnvironmentStringsW();
+    for (const wchar_t *entry = block; *entry; entry += wcslen(entry) + 1) {
+        std::string text = Utf8(entry);
         size_t equals = text.find('=', 1);
-        if (equals == std::string::npos)
-            continue;
-        byName[Lower(text.substr(0, equals))] = text;
+        if (equals != std::string::npos)
+            byName[Lower(text.substr(0, equals))] = text;
     }
-    FreeEnvironmentStringsA(block);
+    FreeEnvironmentStringsW(block);
     for (const std::string &name : options.removeEnvironment)
         byName.erase(Lower(name));
     for (const auto &set : options.setEnvironment)
@@ -115,17 +114,20 @@ std::string BuildEnvironment(const RunOptions &options)
     std::string result;
     for (const auto &entry : byName)
         result += entry.second + '\0';
-    return result + '\0';
+    return Wide(result + '\0');
 }
+
+// The buttons a box may have, and the answers that press them.
+const struct {
+    int id;
+    const char *name, *answer;
+} ButtonNames[] = {
+    {IDOK, "OK", "ok"}, {IDCANCEL, "Cancel", "cancel"}, {IDYES, "Yes", "yes"}, {IDNO, "No", "no"}};
 
 std::string Buttons(HWND box)
 {
     std::string list;
-    const struct {
-        int id;
-        const char *name;
-    } buttons[] = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}, {IDYES, "Yes"}, {IDNO, "No"}};
-    for (const auto &button : buttons) {
+    for (const auto &button : ButtonNames) {
         if (GetDlgItem(box, button.id) != NULL)
             list += (list.empty() ? "" : ",") + std::string(button.name);
     }
@@ -134,14 +136,10 @@ std::string Buttons(HWND box)
 
 int AnswerId(const std::string &answer)
 {
-    if (answer == "ok")
-        return IDOK;
-    if (answer == "cancel")
-        return IDCANCEL;
-    if (answer == "yes")
-        return IDYES;
-    if (answer == "no")
-        return IDNO;
+    for (const auto &button : ButtonNames) {
+        if (answer == button.answer)
+            return button.id;
+    }
     return 0;
 }
 
@@ -151,7 +149,42 @@ void Press(HWND box, int id)
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
-// Turns the relay trace's quoted text back into the bytes that were passed.
+// Until the box is gone or the process has ended.
+void WaitGone(HWND box, HANDLE process)
+{
+    while (IsWindow(box) && WaitForSingleObject(process, 20) == WAIT_TIMEOUT)
+        ;
+}
+
+// Starts a program in a folder, by wide names; with an environment block of
+// its own when one is given, else with this process's.
+bool Start(const std::string &application, const std::string &commandLine,
+           const std::string &folder, std::wstring *environment, PROCESS_INFORMATION *process)
+{
+    std::wstring line = Wide(commandLine);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(application.empty() ? NULL : Wide(application).c_str(), &line[0], NULL,
+                        NULL, FALSE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+                        environment ? &(*environment)[0] : NULL, Wide(folder).c_str(), &startup,
+                        process))
+        return false;
+    CloseHandle(process->hThread); // nothing here uses it
+    return true;
+}
+
+// Ends a process as End Task would, with that exit status.
+bool EndProcess(DWORD processId, DWORD status)
+{
+    HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+    bool ended = running != NULL && TerminateProcess(running, status);
+    if (running != NULL)
+        CloseHandle(running);
+    return ended;
+}
+
+// Turns Wine's quoted text back into what was passed: a wide character
+// outside ASCII is a backslash and four hexadecimal digits, given back in UTF-8.
 std::string Unquote(const std::string &quoted)
 {
     std::string text;
@@ -161,24 +194,40 @@ std::string Unquote(const std::string &quoted)
             continue;
         }
         char next = quoted[++i];
+        if (isxdigit(static_cast<unsigned char>(next)) && i + 4 <= quoted.size()) {
+            text += Utf8(std::wstring(
+                1, static_cast<wchar_t>(strtoul(quoted.substr(i, 4).c_str(), NULL, 16))));
+            i += 3;
+            continue;
+        }
         text += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
     }
     return text;
+}
+
+// Each line of the trace that holds the marker: the text before it (the
+// process and thread) and after it.
+std::vector<std::pair<std::string, std::string>> TraceLines(const std::string &trace,
+                                                            const std::string &marker)
+{
+    std::vector<std::pair<std::string, std::string>> lines;
+    for (size_t at = trace.find(marker); at != std::string::npos; at = trace.find(marker, at + 1)) {
+        size_t start = trace.rfind('\n', at) == std::string::npos ? 0 : trace.rfind('\n', at) + 1;
+        size_t end = std::min(trace.find('\n', at), trace.size());
+        lines.push_back({trace.substr(start, at - start),
+                         trace.substr(at + marker.size(), end - at - marker.size())});
+    }
+    return lines;
 }
 
 // Lines such as: Call user32.MessageBoxA(00000000,0040504c "text",004050c0 "caption",00000010)
 // ret=...
 void ReadTrace(const std::string &trace, std::vector<BoxSeen> *boxes)
 {
-    const std::string marker = "Call user32.MessageBoxA(";
-    size_t at = 0;
-    for (BoxSeen &box : *boxes) {
-        at = trace.find(marker, at);
-        if (at == std::string::npos)
-            return;
-        size_t end = trace.find('\n', at);
-        std::string line = trace.substr(at + marker.size(), end - at - marker.size());
-        at = end;
+    auto lines = TraceLines(trace, "Call user32.MessageBoxA(");
+    for (size_t i = 0; i < boxes->size() && i < lines.size(); ++i) {
+        const std::string &line = lines[i].second;
+        BoxSeen &box = (*boxes)[i];
         size_t firstQuote = line.find(" \"");
         size_t captionStart = line.rfind(" \"");
         size_t flagsStart = line.rfind("\",");
@@ -194,14 +243,6 @@ void ReadTrace(const std::string &trace, std::vector<BoxSeen> *boxes)
     }
 }
 
-DWORD FileSize(const std::string &path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return data.nFileSizeLow;
-}
-
 // The box as it stands on the screen, as a 24-bit BMP file.
 void SaveScreenshot(HWND box, const std::string &path)
 {
@@ -214,21 +255,13 @@ void SaveScreenshot(HWND box, const std::string &path)
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
+    BITMAPINFOHEADER info = {sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     std::string pixels(stride * static_cast<DWORD>(height), '\0');
     GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), &pixels[0],
               reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS);
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info;
-    header.bfSize = static_cast<DWORD>(header.bfOffBits + pixels.size());
+    DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
+    BITMAPFILEHEADER header = {0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};
     std::string file(reinterpret_cast<const char *>(&header), sizeof header);
     file.append(reinterpret_cast<const char *>(&info), sizeof info);
     WriteWholeFile(path, file + pixels);
@@ -246,21 +279,32 @@ std::string Lower(std::string text)
     return text;
 }
 
+std::wstring Wide(const std::string &utf8)
+{
+    std::wstring wide(utf8.size(), L'\0');
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                     &wide[0], static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return wide;
+}
+
+std::string Utf8(const std::wstring &wide)
+{
+    std::string utf8(4 * wide.size(), '\0');
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                     &utf8[0], static_cast<int>(utf8.size()), NULL, NULL);
+    utf8.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return utf8;
+}
+
 // Lines such as
 // 0140:0144:trace:loaddll:build_module Loaded L"C:\\dir\\x.dll" at 00400000: native
 std::vector<ModuleLoad> ModuleLoads(const std::string &trace)
 {
     std::vector<ModuleLoad> loads;
-    const std::string marker = ":trace:loaddll:build_module Loaded L\"";
-    for (size_t at = trace.find(marker); at != std::string::npos; at = trace.find(marker, at + 1)) {
-        size_t lineStart = trace.rfind('\n', at);
-        lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
-        size_t pathStart = at + marker.size();
-        size_t pathEnd = trace.find('"', pathStart);
-        if (pathEnd == std::string::npos)
-            break;
-        DWORD process = static_cast<DWORD>(strtoul(trace.c_str() + lineStart, NULL, 16));
-        loads.push_back({process, Unquote(trace.substr(pathStart, pathEnd - pathStart))});
+    for (const auto &line : TraceLines(trace, ":trace:loaddll:build_module Loaded L\"")) {
+        DWORD process = static_cast<DWORD>(strtoul(line.first.c_str(), NULL, 16));
+        loads.push_back({process, Unquote(line.second.substr(0, line.second.find('"')))});
     }
     return loads;
 }
@@ -301,17 +345,20 @@ RunResult RunInstaller(const RunOptions &options)
     RunResult result;
     double startedAt = Seconds();
     SetInstallerDefault("", "Version", options.windowsVersion);
-    DWORD traceStart = options.relayFile.empty() ? 0 : FileSize(options.relayFile);
+    std::string trace;
+    ReadWholeFile(options.relayFile, &trace);
+    size_t traceStart = trace.size();
 
     std::set<std::string> tempBefore = FolderEntries(TempDirectory());
-    std::string environment = BuildEnvironment(options);
-    std::string commandLine = "\"" + options.installer + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
+    std::wstring environment = BuildEnvironment(options);
+    // As Explorer starts it: by its wide path, or as another program might,
+    // the program named apart from a command line of its own.
+    bool ownLine = !options.commandLine.empty();
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, &environment[0],
-                        options.workingFolder.c_str(), &startup, &process)) {
-        result.problems.push_back("CreateProcessA failed with " + std::to_string(GetLastError()));
+    if (!Start(ownLine ? options.installer : "",
+               ownLine ? options.commandLine : "\"" + options.installer + "\"",
+               options.workingFolder, &environment, &process)) {
+        result.problems.push_back("CreateProcessW failed with " + std::to_string(GetLastError()));
         return result;
     }
     result.started = true;
@@ -322,13 +369,8 @@ RunResult RunInstaller(const RunOptions &options)
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
         if (GetTickCount() - started > RunTimeoutMs) {
             result.problems.push_back("the installer did not end within 60 s");
-            for (DWORD id : ProcessTree(process.dwProcessId)) {
-                HANDLE running = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-                if (running != NULL) {
-                    TerminateProcess(running, 99);
-                    CloseHandle(running);
-                }
-            }
+            for (DWORD id : ProcessTree(process.dwProcessId))
+                EndProcess(id, 99);
             break;
         }
         BoxSearch search = SearchBox(process.dwProcessId);
@@ -349,41 +391,25 @@ RunResult RunInstaller(const RunOptions &options)
                                     std::to_string(result.boxes.size()) + ".bmp");
         }
         if (result.boxes.size() == options.endAtBox) {
-            HANDLE owner = OpenProcess(PROCESS_TERMINATE, FALSE, search.owner);
-            if (owner == NULL || !TerminateProcess(owner, options.endStatus))
+            if (!EndProcess(search.owner, options.endStatus))
                 result.problems.push_back("the process showing the box could not be ended");
-            if (owner != NULL)
-                CloseHandle(owner);
-            while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
-                ;
-            continue;
-        }
-        if (!options.answerBoxes) {
-            while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
-                ;
-            continue;
-        }
-        int id = IDOK;
-        if (seen.buttons != "OK") {
-            if (nextAnswer < options.answers.size()) {
-                id = AnswerId(options.answers[nextAnswer++]);
-            } else {
-                result.problems.push_back("no answer left for the box \"" + seen.text + "\"");
-                id = seen.buttons.find("Cancel") != std::string::npos ? IDCANCEL : IDNO;
+        } else if (options.answerBoxes) {
+            std::string answer = seen.buttons == "OK" ? "ok"
+                                 : nextAnswer < options.answers.size()
+                                     ? options.answers[nextAnswer++]
+                                     : "";
+            if (GetDlgItem(box, AnswerId(answer)) == NULL) {
+                result.problems.push_back("the box \"" + seen.text + "\" has " +
+                                          (answer.empty() ? "no answer left" : "no such button"));
+                answer = seen.buttons.find("Cancel") != std::string::npos ? "cancel" : "no";
             }
-            if (GetDlgItem(box, id) == NULL) {
-                result.problems.push_back("the box \"" + seen.text + "\" has no such button");
-                id = seen.buttons.find("Cancel") != std::string::npos ? IDCANCEL : IDNO;
-            }
+            Press(box, AnswerId(answer));
         }
-        Press(box, id);
-        while (IsWindow(box) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
-            ;
+        WaitGone(box, process.hProcess);
     }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     result.finished = true;
     RunSeconds().push_back(Seconds() - startedAt);
-    CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (nextAnswer < options.answers.size() && !options.answersAreDefaults)
         result.problems.push_back("answers were left over: fewer questions than expected");
@@ -394,43 +420,17 @@ RunResult RunInstaller(const RunOptions &options)
 
     if (!options.relayFile.empty()) {
         Sleep(100); // the trace is written by the installer's own process
-        std::string trace;
         ReadWholeFile(options.relayFile, &trace);
-        ReadTrace(trace.substr(std::min<size_t>(traceStart, trace.size())), &result.boxes);
+        ReadTrace(trace.substr(std::min(traceStart, trace.size())), &result.boxes);
     }
     return result;
 }
 
-DWORD RunAndWait(const std::string &commandLine, const std::string &folder)
-{
-    std::string writable = commandLine;
-    double started = Seconds();
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, &writable[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
-                        &process))
-        return 0xFFFFFFFF;
-    DWORD status = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.hProcess, RunTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &status);
-    else
-        TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    RunSeconds().push_back(Seconds() - started);
-    return status;
-}
-
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder)
 {
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     double start = Seconds();
-    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup,
-                        &process))
+    if (!Start("", "\"" + program + "\"", folder, NULL, &process))
         return -1;
     double elapsed = -1;
     DWORD began = GetTickCount();
@@ -441,15 +441,12 @@ double MillisecondsToFirstBox(const std::string &program, const std::string &fol
             Sleep(1);
             continue;
         }
-        if (elapsed < 0) {
+        if (elapsed < 0)
             elapsed = 1000.0 * (Seconds() - start);
-        }
         Press(search.found, GetDlgItem(search.found, IDCANCEL) ? IDCANCEL : IDOK);
-        while (IsWindow(search.found) && WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT)
-            ;
+        WaitGone(search.found, process.hProcess);
     }
     TerminateProcess(process.hProcess, 0);
-    CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return elapsed;
 }
@@ -457,20 +454,16 @@ double MillisecondsToFirstBox(const std::string &program, const std::string &fol
 static void FindFilesBelow(const std::string &folder, const char *name,
                            std::vector<std::string> *found)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string path = folder + "\\" + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0)
+    for (const std::string &entry : FolderEntries(folder)) {
+        std::string path = folder + "\\" + entry;
+        DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (entry != "." && entry != "..")
                 FindFilesBelow(path, name, found);
-        } else if (_stricmp(entry.cFileName, name) == 0) {
+        } else if (Lower(entry) == Lower(name)) {
             found->push_back(path);
         }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    }
 }
 
 std::vector<std::string> FindFiles(const std::string &folder, const char *name)
@@ -486,8 +479,8 @@ std::vector<std::string> FindFiles(const std::string &folder, const char *name)
 
 bool ReadWholeFile(const std::string &path, std::string *contents)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     contents->clear();
@@ -501,7 +494,7 @@ bool ReadWholeFile(const std::string &path, std::string *contents)
 
 bool WriteWholeFile(const std::string &path, const std::string &contents)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -521,9 +514,9 @@ std::string DriverDirectory()
 
 std::string TempDirectory()
 {
-    char directory[MAX_PATH] = "";
-    GetTempPathA(sizeof directory, directory);
-    return directory;
+    wchar_t directory[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, directory);
+    return Utf8(directory);
 }
 
 std::string WindowsDirectory()
@@ -605,48 +598,37 @@ std::string DeviceEntry()
     return device;
 }
 
+// Strings in UTF-8, as the wide call gives them.
 RegistryValue ReadValue(HKEY root, const char *keyName, const char *name)
 {
     RegistryValue value;
     HKEY key;
     if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return value;
-    BYTE data[2048];
+    value.keyFound = true;
+    wchar_t data[2048];
     DWORD size = sizeof data;
-    if (RegQueryValueExA(key, name, NULL, &value.type, data, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, Wide(name).c_str(), NULL, &value.type, reinterpret_cast<BYTE *>(data),
+                         &size) == ERROR_SUCCESS) {
         value.found = true;
-        value.data.assign(reinterpret_cast<const char *>(data), size);
+        bool text =
+            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+        value.data = text ? Utf8(std::wstring(data, size / sizeof data[0]))
+                          : std::string(reinterpret_cast<const char *>(data), size);
     }
     RegCloseKey(key);
     return value;
-}
-
-bool UserKeyExists(const char *keyName)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 std::vector<std::string> SplitLines(const std::string &bytes, bool *allCrLf)
 {
     std::vector<std::string> lines;
     *allCrLf = true;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) {
-            *allCrLf = false;
-            lines.push_back(bytes.substr(start));
-            break;
-        }
-        if (end == start || bytes[end - 1] != '\r')
-            *allCrLf = false;
-        size_t length = end - start - (end > start && bytes[end - 1] == '\r' ? 1 : 0);
-        lines.push_back(bytes.substr(start, length));
-        start = end + 1;
+    for (size_t start = 0, end; start < bytes.size(); start = end + 1) {
+        end = std::min(bytes.find('\n', start), bytes.size());
+        bool cr = end > start && bytes[end - 1] == '\r';
+        *allCrLf = *allCrLf && cr && end < bytes.size();
+        lines.push_back(bytes.substr(start, end - start - (cr ? 1 : 0)));
     }
     return lines;
 }

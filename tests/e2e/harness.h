@@ -21,8 +21,10 @@ struct BoxSeen {
     std::string tracedText;
 };
 
+// Paths and names are UTF-8 here; they reach Windows through the wide calls.
 struct RunOptions {
     std::string installer;            // path of ScrivoxSetup.exe
+    std::string commandLine;          // when set, its whole command line, the program named apart
     std::string workingFolder;        // its current directory
     std::string windowsVersion;       // Wine's name: nt40, win2k, winxp, ...
     std::vector<std::string> answers; // for the questions, in order: ok, cancel, yes, no
@@ -48,12 +50,14 @@ struct RunResult {
 
 RunResult RunInstaller(const RunOptions &options);
 
-// The seconds each program run took (RunInstaller, RunAndWait), from its
-// start to its end, in order, for the suite's timing lines.
+// The seconds each program run took, from its start to its end, in order,
+// for the suite's timing lines.
 std::vector<double> &RunSeconds();
 double Seconds(); // a clock reading, in seconds
 
 std::string Lower(std::string text);
+std::wstring Wide(const std::string &utf8);
+std::string Utf8(const std::wstring &wide);
 
 // A module load in Wine's trace (WINEDEBUG=+pid,+loaddll), in the order seen.
 struct ModuleLoad {
@@ -65,10 +69,6 @@ std::vector<ModuleLoad> ModuleLoads(const std::string &trace);
 // Wine's settings for ScrivoxSetup.exe alone: value name of
 // HKCU\Software\Wine\AppDefaults\ScrivoxSetup.exe[\subkey], removed when value is "".
 void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value);
-
-// Starts a command line in a folder and waits for it (60 s at most); its exit
-// status, or 0xFFFFFFFF when it could not be started or did not end.
-DWORD RunAndWait(const std::string &commandLine, const std::string &folder);
 
 // Milliseconds from starting the program to the first visible message box of
 // it or a process it started, which is then cancelled and every later box
@@ -102,16 +102,15 @@ std::string DefaultPrinter(); // "" when there is none
 std::string DeviceEntry();    // win.ini [windows] device
 
 struct RegistryValue {
-    bool found = false;
+    bool keyFound = false, found = false;
     DWORD type = 0;
-    std::string data; // every byte stored, the NUL included
+    std::string data; // every byte stored, the NUL included; text in UTF-8
 };
 RegistryValue ReadValue(HKEY root, const char *key, const char *name);
 inline RegistryValue ReadUserValue(const char *key, const char *name)
 {
     return ReadValue(HKEY_CURRENT_USER, key, name);
 }
-bool UserKeyExists(const char *key);
 
 // The log's lines (CR LF stripped) and whether each line ended in CR LF and
 // opened with a well-formed "MM/DD/YY HH:MM:SS " stamp where one belongs.

@@ -25,7 +25,7 @@ std::string Show(const std::string &text)
 std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::string> omit)
 {
     std::string folder = "C:\\scenario-" + scenario;
-    CreateDirectoryA(folder.c_str(), NULL);
+    CreateDirectoryW(Wide(folder).c_str(), NULL);
     for (const char *name : expected::PackageFiles) {
         std::string bytes;
         bool inPackage = ReadWholeFile(options.package + "\\" + name, &bytes);

@@ -65,7 +65,21 @@ std::string PackageFile(const char *name)
 
 bool Exists(const std::string &path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CopyTo(const std::string &from, const std::string &to)
+{
+    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE);
+}
+
+// Whether the system's ANSI code page lacks a character of the text.
+bool AnsiCannotSpell(const std::string &text)
+{
+    BOOL lacking = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Wide(text).c_str(), -1, NULL, 0, NULL,
+                        &lacking);
+    return lacking != FALSE;
 }
 
 // Whether path is TEMP\Scrivox-<16 hexadecimal digits>\ScrivoxSetup.exe.
@@ -231,7 +245,7 @@ void ExpectNotRegistered(Checker &check)
         check.Expect(!ReadDriver(DriverName, environment).found,
                      std::string("no driver is registered for ") + environment);
     check.Expect(!ReadPrinter(DriverName).found, "no printer is registered");
-    check.Expect(!UserKeyExists(ProductKey), "no settings key is written");
+    check.Expect(!ReadUserValue(ProductKey, "").keyFound, "no settings key is written");
     check.Equal(IniBytes(), "(no file)", "outval.ini");
 }
 
@@ -286,16 +300,32 @@ std::string FolderOf(const std::string &path)
     return Lower(path.substr(0, path.rfind('\\')));
 }
 
+// A name that no ANSI code page can spell: Cyrillic and Greek together.
+const char UnspelledName[] = "Загрузки Ωμέγα";
+
+// Where a run meets a name that the ANSI code page cannot spell: nowhere, in
+// the package folder, or in the temporary directory (a user's name in another
+// script than the system's; wine.sh sets it for the session, under
+// HKCU\Environment, for the scenarios whose names end in -unicode-temp).
+enum class Unspelled { Nowhere, PackageFolder, TempDirectory };
+
 // The installer in the package folder beside DLLs planted under the names
 // that system code loads by name, with Wine told to prefer native DLLs of
 // those names for ScrivoxSetup.exe, as Windows would for a DLL that is not a
 // Known DLL. Nothing may be loaded from the package folder but the installer
 // itself, the process started there may never start USER32 or GDI32 (whose
 // start-up loads DLLs by name), the plant must never run, and the
-// installation must be the usual one.
-void PlantedDlls(Checker &check, const std::string &name, const std::string &windows)
+// installation must be the usual one, its log in the temporary directory.
+void PlantedDlls(Checker &check, const std::string &name, const std::string &windows,
+                 Unspelled unspelled = Unspelled::Nowhere)
 {
-    std::string folder = MakeWorkingFolder(name);
+    std::string folder = MakeWorkingFolder(
+        unspelled == Unspelled::PackageFolder ? name + " " + UnspelledName : name);
+    if (unspelled != Unspelled::Nowhere) {
+        std::string where = unspelled == Unspelled::PackageFolder ? folder : TempDirectory();
+        check.Expect(AnsiCannotSpell(where) && Exists(where),
+                     "the ANSI code page cannot spell " + where + ", which exists");
+    }
     for (std::string planted : PlantedNames) {
         planted = Lower(planted);
         if (planted.size() > 4 && planted.compare(planted.size() - 4, 4, ".dll") == 0)
@@ -305,27 +335,27 @@ void PlantedDlls(Checker &check, const std::string &name, const std::string &win
     auto plant = [&](const std::string &where) {
         bool planted = true;
         for (const char *plantedName : PlantedNames)
-            planted =
-                CopyFileA(options.planted.c_str(), (where + "\\" + plantedName).c_str(), FALSE) &&
-                planted;
+            planted = CopyTo(options.planted, where + "\\" + plantedName) && planted;
         return planted;
     };
 
     // First make sure the plants work in this prefix: a program that imports
     // USER32 and the spooler, started under the installer's name beside them,
     // is taken over. Otherwise the real run below would prove nothing.
-    std::string control = folder + "\\control";
-    CreateDirectoryA(control.c_str(), NULL);
-    plant(control);
-    CopyFileA(options.driver.c_str(), (control + "\\ScrivoxSetup.exe").c_str(), FALSE);
-    DWORD controlStatus = RunAndWait(control + "\\ScrivoxSetup.exe list", control);
-    check.Equal(controlStatus, PlantedDllExitCode,
+    RunOptions control = MakeRun(folder + "\\control", windows, {});
+    control.installer = control.workingFolder + "\\ScrivoxSetup.exe";
+    control.commandLine = "ScrivoxSetup.exe list";
+    control.relayFile = "";
+    CreateDirectoryW(Wide(control.workingFolder).c_str(), NULL);
+    plant(control.workingFolder);
+    CopyTo(options.driver, control.installer);
+    check.Equal(RunInstaller(control).exitCode, PlantedDllExitCode,
                 "exit status of a USER32-importing program beside the plants (they work)");
     check.Expect(Exists(PlantedDllTrace), "the plant left its trace for that program");
     DeleteFileA(PlantedDllTrace);
 
     std::string installer = folder + "\\ScrivoxSetup.exe";
-    check.Expect(CopyFileA(options.installer.c_str(), installer.c_str(), FALSE) && plant(folder),
+    check.Expect(CopyTo(options.installer, installer) && plant(folder),
                  "the installer and the plants are in the package folder");
     std::string trace;
     ReadWholeFile(options.relay, &trace);
@@ -442,6 +472,30 @@ std::vector<Scenario> Scenarios()
         std::string name = std::string("planted-dlls-") + windows;
         list.push_back({strdup(name.c_str()), [=](Checker &c) { PlantedDlls(c, name, windows); }});
     }
+    list.push_back({"planted-dlls-unicode-folder", [](Checker &c) {
+                        PlantedDlls(c, "planted-dlls-unicode-folder", "winxp",
+                                    Unspelled::PackageFolder);
+                    }});
+    list.push_back({"planted-dlls-unicode-temp", [](Checker &c) {
+                        PlantedDlls(c, "planted-dlls-unicode-temp", "winxp",
+                                    Unspelled::TempDirectory);
+                    }});
+    list.push_back({"role-switch-in-package", [](Checker &c) {
+                        // Another program starts the installer in its package folder with
+                        // the role switch alone: it is the launcher there, and never
+                        // removes itself.
+                        std::string folder = MakeWorkingFolder("role-switch-in-package");
+                        RunOptions run = MakeRun(folder, "winxp", {"ok", "no"});
+                        run.installer = folder + "\\ScrivoxSetup.exe";
+                        run.commandLine = "/private-copy";
+                        c.Expect(CopyTo(options.installer, run.installer),
+                                 "the installer is in the package folder");
+                        ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
+                        c.Expect(PendingRemovals().find(Lower(folder)) == std::string::npos,
+                                 "nothing of the package folder is to be removed at restart, got " +
+                                     Show(PendingRemovals()));
+                        c.Expect(Exists(run.installer), "the installer is still there");
+                    }});
     list.push_back({"cancel", [](Checker &c) {
                         RunResult result =
                             RunInstaller(MakeRun(MakeWorkingFolder("cancel"), "winxp", {"cancel"}));
@@ -510,7 +564,7 @@ std::vector<Scenario> Scenarios()
                                   {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"}});
                         ExpectNotRegistered(c);
                         c.Equal(Join(LogMessages(c)), Join(ExpectedLog(4)), "log of the ended run");
-                        DeleteFileA((TempDirectory() + expected::LogName).c_str());
+                        DeleteFileW(Wide(TempDirectory() + expected::LogName).c_str());
                         ExpectFirstInstallation(c, MakeRun(folder, "winxp", {}), false);
                     }});
     list.push_back(

@@ -204,7 +204,26 @@ scenario)
     started=$(now)
     copy_prefix "$run/prefix" $arch
     timing "$name prefix copy" "$started"
-    export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEARCH=$arch WINEDEBUG=-all,+relay,+pid,+loaddll
+    export DISPLAY=$(cat "$state/display") WINEPREFIX="$run/prefix" WINEARCH=$arch
+    case "$name" in
+    *-unicode-temp)
+        # A user whose name the ANSI code page cannot spell: the session's
+        # temporary directory, which Wine gives the processes it starts once
+        # its server has ended with the setting written (a .reg file in
+        # UTF-16, so that no locale comes between).
+        started=$(now)
+        mkdir -p "$WINEPREFIX/drive_c/users/Σοφία-Юлия/Temp"
+        temp='C:\\users\\Σοφία-Юлия\\Temp'
+        { printf '\xff\xfe'; printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+            '[HKEY_CURRENT_USER\Environment]' "\"TEMP\"=\"$temp\"" "\"TMP\"=\"$temp\"" '' |
+            iconv -f UTF-8 -t UTF-16LE; } >"$WINEPREFIX/drive_c/temp.reg"
+        wine regedit /S 'C:\temp.reg' >/dev/null 2>&1
+        rm -f "$WINEPREFIX/drive_c/temp.reg"
+        wineserver -w
+        timing "$name temporary directory set" "$started"
+        ;;
+    esac
+    export WINEDEBUG=-all,+relay,+pid,+loaddll
     status=0
     started=$(now)
     wine "$build/e2e_driver.exe" scenario "$name" \
