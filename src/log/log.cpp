@@ -33,8 +33,10 @@ static const DWORD LogAccesses[] = {FILE_APPEND_DATA, GENERIC_WRITE};
 
 // Opens %TEMP%\Scrivox.log for one entry, or gives INVALID_HANDLE_VALUE. The
 // wide path reaches a temporary directory whose name the ANSI code page
-// cannot spell; the ANSI one serves where the wide calls are missing or
-// fail. A directory too long for the path buffer means no log.
+// cannot spell; the ANSI one serves only where the wide calls are missing or
+// fail (the 95 family), for the ANSI form of such a name may be another
+// folder's (best fit spells a letter the code page lacks as one like it). A
+// directory too long for the path buffer means no log.
 static HANDLE OpenLog(void)
 {
     typedef decltype(&GetTempPathW) TempPathEntry;
@@ -52,7 +54,7 @@ static HANDLE OpenLog(void)
         else if (tempPath != NULL && createFile != NULL)
             length = tempPath(LOG_PATH_SIZE, path.wide);
         if (length == 0)
-            continue;
+            continue; // no path this way: the ANSI one is asked for
         if (length >= LOG_PATH_SIZE ||
             !(wide ? APPEND_TEXT(path.wide, "Scrivox.log") : APPEND_TEXT(path.ansi, "Scrivox.log")))
             return INVALID_HANDLE_VALUE;
@@ -68,8 +70,9 @@ static HANDLE OpenLog(void)
                 SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
                 return file;
             CloseHandle(file); // written where it was opened, the entry would overwrite others
-            return INVALID_HANDLE_VALUE;
+            break;
         }
+        return INVALID_HANDLE_VALUE;
     }
     return INVALID_HANDLE_VALUE;
 }
