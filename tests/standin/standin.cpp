@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <type_traits>
 
 namespace fs = std::filesystem;
 
@@ -110,7 +111,8 @@ HANDLE NewHandle()
 
 // Text between the machine's UTF-8 and the forms the calls pass: the ANSI
 // code page (Latin-1 here: one byte a character, '?' for one it lacks, as
-// Windows' conversion gives) and UTF-16.
+// Windows' conversion gives) and UTF-16 (the machine's names are all in its
+// first plane, one unit a character).
 std::u32string CodePoints(const std::string &utf8)
 {
     std::u32string points;
@@ -125,63 +127,29 @@ std::u32string CodePoints(const std::string &utf8)
     return points;
 }
 
-std::string Utf8(const std::u32string &points)
+template <typename C> std::basic_string<C> Encoded(const std::string &utf8)
 {
-    std::string text;
-    for (char32_t point : points) {
-        int more = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
-        const unsigned char leads[] = {0, 0xC0, 0xE0, 0xF0};
-        text += static_cast<char>(leads[more] | point >> (6 * more));
-        for (int shift = 6 * (more - 1); shift >= 0; shift -= 6)
-            text += static_cast<char>(0x80 | (point >> shift & 0x3F));
-    }
+    std::basic_string<C> text;
+    for (char32_t point : CodePoints(utf8))
+        text += static_cast<C>(point > (sizeof(C) == 1 ? 0xFFu : 0xFFFFu) ? U'?' : point);
     return text;
 }
 
-// The machine's text in the form of the call's characters.
-template <typename C> std::basic_string<C> Encoded(const std::string &utf8);
-template <> std::string Encoded<char>(const std::string &utf8)
-{
-    std::string ansi;
-    for (char32_t point : CodePoints(utf8))
-        ansi += static_cast<char>(point <= 0xFF ? point : '?');
-    return ansi;
-}
-template <> std::u16string Encoded<WCHAR>(const std::string &utf8)
-{
-    std::u16string wide;
-    for (char32_t point : CodePoints(utf8)) {
-        if (point >= 0x10000) {
-            wide += static_cast<WCHAR>(0xD800 + ((point - 0x10000) >> 10));
-            point = 0xDC00 + ((point - 0x10000) & 0x3FF);
-        }
-        wide += static_cast<WCHAR>(point);
-    }
-    return wide;
-}
-
 // A call's text in the machine's UTF-8; "(null)" for a null pointer.
-std::string Decoded(const char *ansi)
+template <typename C> std::string Decoded(const C *text)
 {
-    if (ansi == NULL)
+    if (text == NULL)
         return "(null)";
-    std::u32string points;
-    for (; *ansi != '\0'; ++ansi)
-        points.push_back(static_cast<unsigned char>(*ansi));
-    return Utf8(points);
-}
-std::string Decoded(const WCHAR *wide)
-{
-    if (wide == NULL)
-        return "(null)";
-    std::u32string points;
-    for (; *wide != 0; ++wide) {
-        char32_t unit = *wide;
-        if (unit >= 0xD800 && unit < 0xDC00 && wide[1] >= 0xDC00 && wide[1] < 0xE000)
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (*++wide - 0xDC00);
-        points.push_back(unit);
+    std::string utf8;
+    for (; *text != 0; ++text) {
+        char32_t point = static_cast<std::make_unsigned_t<C>>(*text);
+        int more = point < 0x80 ? 0 : point < 0x800 ? 1 : 2;
+        const unsigned char leads[] = {0, 0xC0, 0xE0};
+        utf8 += static_cast<char>(leads[more] | point >> (6 * more));
+        for (int shift = 6 * (more - 1); shift >= 0; shift -= 6)
+            utf8 += static_cast<char>(0x80 | (point >> shift & 0x3F));
     }
-    return Utf8(points);
+    return utf8;
 }
 
 // Copies text into a caller's buffer of size characters with the usual
@@ -787,8 +755,7 @@ template <typename C> DWORD TempPath(const char *function, DWORD size, C *buffer
 template <typename C> void StartupInfo(const char *function, C *startup)
 {
     Record(function, {});
-    // The same record in both forms; the machine's start-up strings are null.
-    static_assert(sizeof *startup == sizeof machine.startup, "one layout");
+    // The same layout in both forms; the machine's start-up strings are null.
     memcpy(static_cast<void *>(startup), &machine.startup, sizeof *startup);
     startup->lpReserved = startup->lpDesktop = startup->lpTitle = NULL;
 }

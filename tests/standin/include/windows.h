@@ -160,31 +160,21 @@ typedef union _LARGE_INTEGER {
 #define STARTF_USESTDHANDLES 0x00000100
 #define SW_SHOWDEFAULT 10
 
-typedef struct _STARTUPINFOA {
+// One layout for both forms: only the strings' characters differ.
+template <typename C> struct StartupInformation {
     DWORD cb;
-    LPSTR lpReserved;
-    LPSTR lpDesktop;
-    LPSTR lpTitle;
+    C *lpReserved;
+    C *lpDesktop;
+    C *lpTitle;
     DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute;
     DWORD dwFlags;
     WORD wShowWindow;
     WORD cbReserved2;
     BYTE *lpReserved2;
     HANDLE hStdInput, hStdOutput, hStdError;
-} STARTUPINFOA, *LPSTARTUPINFOA;
-
-typedef struct _STARTUPINFOW {
-    DWORD cb;
-    LPWSTR lpReserved;
-    LPWSTR lpDesktop;
-    LPWSTR lpTitle;
-    DWORD dwX, dwY, dwXSize, dwYSize, dwXCountChars, dwYCountChars, dwFillAttribute;
-    DWORD dwFlags;
-    WORD wShowWindow;
-    WORD cbReserved2;
-    BYTE *lpReserved2;
-    HANDLE hStdInput, hStdOutput, hStdError;
-} STARTUPINFOW, *LPSTARTUPINFOW;
+};
+typedef StartupInformation<char> STARTUPINFOA, *LPSTARTUPINFOA;
+typedef StartupInformation<WCHAR> STARTUPINFOW, *LPSTARTUPINFOW;
 
 typedef struct _PROCESS_INFORMATION {
     HANDLE hProcess;
