@@ -204,7 +204,7 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
 {
     struct {
         const char *why;
-        int failures; // of DeleteFileA, the system holding the copy that just ended
+        int failures; // of DeleteFileW, the system holding the copy that just ended
         size_t attempts;
         bool removed;
     } cases[] = {
