@@ -136,10 +136,9 @@ template <typename Entry> inline Entry Bound(SystemEntry entry)
 // The private copy: the launcher makes a new folder in the temporary
 // directory, copies the program there under its own name and starts it with
 // the role switch alone as its command line.
-#define PRIVATE_COPY_SWITCH "/private-copy"
 #define PRIVATE_COPY_NAME "ScrivoxSetup.exe"
 #define PRIVATE_FOLDER_PREFIX "Scrivox-"
-inline constexpr char PrivateCopySwitch[] = PRIVATE_COPY_SWITCH;
+inline constexpr char PrivateCopySwitch[] = "/private-copy";
 
 // Runs the launcher's part or the copy's, then the installation; returns the
 // process's exit status (src/sequence/start.cpp).

@@ -118,11 +118,18 @@ static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
     *at = '\0';
 }
 
+// The temporary directory, ending in a backslash: its length, or 0 when it
+// cannot be had whole.
+static DWORD TemporaryDirectory(WCHAR (&path)[PATH_SIZE])
+{
+    DWORD length = WIDE_CALL(GetTempPathW, ENTRY_GET_TEMP_PATH_W)(PATH_SIZE, path);
+    return length < PATH_SIZE ? length : 0;
+}
+
 int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE])
 {
     WCHAR temporary[PATH_SIZE];
-    DWORD length = WIDE_CALL(GetTempPathW, ENTRY_GET_TEMP_PATH_W)(PATH_SIZE, temporary);
-    if (length == 0 || length >= PATH_SIZE)
+    if (TemporaryDirectory(temporary) == 0)
         return 0;
     PrivateAccess access;
     if (LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access))
@@ -149,11 +156,11 @@ static unsigned Folded(unsigned c)
 
 int InPrivateFolder(const WCHAR *program)
 {
-    // The temporary directory (it ends in a backslash), then the folder's
-    // name, a '#' standing for each of its hexadecimal digits, and the copy's.
+    // The temporary directory, then the folder's name, a '#' standing for
+    // each of its hexadecimal digits, and the copy's.
     WCHAR pattern[PATH_SIZE];
-    DWORD length = WIDE_CALL(GetTempPathW, ENTRY_GET_TEMP_PATH_W)(PATH_SIZE, pattern);
-    if (length == 0 || length >= PATH_SIZE ||
+    DWORD length = TemporaryDirectory(pattern);
+    if (length == 0 ||
         !APPEND_TEXT(pattern, PRIVATE_FOLDER_PREFIX "################\\" PRIVATE_COPY_NAME))
         return 0;
     unsigned i = 0;

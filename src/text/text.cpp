@@ -12,6 +12,16 @@ unsigned TextLength(const char *text)
     return length;
 }
 
+// A character as the number it stands for, so that ASCII text widens unchanged.
+static unsigned CharacterCode(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+static unsigned CharacterCode(WCHAR c)
+{
+    return c;
+}
+
 template <typename To, typename From>
 static int CopyUnits(To *destination, unsigned size, const From *source)
 {

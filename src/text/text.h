@@ -14,16 +14,6 @@ template <typename T, unsigned N> char (&CountOfHelper(T (&)[N]))[N];
 unsigned TextLength(const char *text);
 int CopyText(char *destination, unsigned size, const char *source);
 int AppendText(char *destination, unsigned size, const char *source);
-// A character as the number it stands for, so that ASCII text widens unchanged.
-inline unsigned CharacterCode(char c)
-{
-    return static_cast<unsigned char>(c);
-}
-inline unsigned CharacterCode(WCHAR c)
-{
-    return c;
-}
-
 // The launcher's paths are wide: a wide copy, and ASCII text appended as
 // wide characters.
 int CopyText(WCHAR *destination, unsigned size, const WCHAR *source);
