@@ -27,26 +27,33 @@ protected:
         }
         return folders;
     }
-    // The program in its folder, with that folder current, and the user's
+    // The program's file, started with that command line by a user with that
     // temporary directory.
+    static void StartAs(const std::string &program, const std::string &commandLine,
+                        const std::string &temp = Temp, DWORD attributes = 0)
+    {
+        standin::M().modulePath = program;
+        standin::PutFile(program, "the installer's program", attributes);
+        standin::M().commandLine = commandLine;
+        standin::M().tempPath = temp + "\\";
+        standin::MakeDirectory(temp);
+    }
+    // The package's files and the program in a folder, which is current, as
+    // a double click there starts it.
     static void PlaceProgram(const std::string &folder, const std::string &temp,
                              DWORD attributes = 0)
     {
         standin::M().currentDirectory = folder;
-        standin::M().modulePath = folder + "\\ScrivoxSetup.exe";
-        standin::PutFile(standin::M().modulePath, "the installer's program", attributes);
         for (const char *name : expected::PackageFiles)
             standin::PutFile(folder + "\\" + name, std::string("contents of ") + name);
-        standin::M().tempPath = temp + "\\";
-        standin::MakeDirectory(temp);
+        StartAs(folder + "\\ScrivoxSetup.exe", "\"" + folder + "\\ScrivoxSetup.exe\"", temp,
+                attributes);
     }
     // The machine as the launcher leaves it for the copy it starts: the
     // program in a private folder, started with the role switch alone.
     static void BecomeTheCopy(const std::string &folder)
     {
-        standin::M().modulePath = folder + "\\ScrivoxSetup.exe";
-        standin::PutFile(standin::M().modulePath, "the installer's program");
-        standin::M().commandLine = "/private-copy";
+        StartAs(folder + "\\ScrivoxSetup.exe", "/private-copy");
     }
     // A whole installation ran in this process: every box, and exit status 1.
     static void ExpectInstalledHere(const std::string &why)
@@ -265,11 +272,7 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
     };
     for (auto &c : cases) {
         StartOver();
-        standin::M().commandLine = c.commandLine;
-        standin::M().modulePath = c.program;
-        standin::PutFile(c.program, "the installer's program");
-        standin::M().tempPath = c.temp + "\\";
-        standin::MakeDirectory(c.temp);
+        StartAs(c.program, c.commandLine, c.temp);
         if (c.copy)
             Answer({IDOK, IDNO});
         EXPECT_EQ(StartProgram(), 1) << c.why;

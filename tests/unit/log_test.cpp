@@ -12,6 +12,8 @@ TEST_F(LogTest, AnEntryStartsWithDateAndTimeAndEndsInCrLf)
     standin::M().clock = {2004, 3, 6, 6, 9, 5, 7, 0}; // 6 March 2004, 9:05:07
     WriteLog("Copied %s", ".\\SCRIVOX.PPD");
     EXPECT_EQ(standin::FileContents(LogPath), "03/06/04 09:05:07 Copied .\\SCRIVOX.PPD\r\n");
+    EXPECT_EQ(standin::FileAttributes(LogPath), (DWORD)FILE_ATTRIBUTE_ARCHIVE)
+        << "the log is made an ordinary file, open to the next entry";
 
     standin::M().clock = {2010, 12, 5, 31, 23, 59, 58, 999};
     WriteLog("Result = %d", 5);
@@ -50,6 +52,7 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
         void (*arrange)();
         std::vector<std::string> opens; // "function access" of each open
         bool seeks;
+        bool written = true; // false: the entry is skipped
     } cases[] = {
         {"every NT", "C:\\TEMP", [] {}, {"CreateFileW " + Append}, false},
         {"a temporary directory ANSI cannot spell",
@@ -62,6 +65,16 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
          [] { standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1); },
          {"CreateFileW " + Append, "CreateFileW " + Write},
          true},
+        // Written where the file was opened, the entry would overwrite its start.
+        {"appending alone refused and the seek failing",
+         "C:\\TEMP",
+         [] {
+             standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1);
+             standin::Fail("SetFilePointer", ERROR_INVALID_PARAMETER);
+         },
+         {"CreateFileW " + Append, "CreateFileW " + Write},
+         true,
+         false},
         {"no wide calls",
          "C:\\TEMP",
          [] {
@@ -87,8 +100,9 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
         Rebind();
         WriteLog("x");
         EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"),
-                  "earlier run\r\n03/06/04 09:05:07 x\r\n")
+                  c.written ? "earlier run\r\n03/06/04 09:05:07 x\r\n" : "earlier run\r\n")
             << c.why;
+        EXPECT_EQ(standin::CallsTo("WriteFile").size(), c.written ? 1u : 0u) << c.why;
         std::vector<std::string> opens;
         for (const standin::Call &call : standin::M().calls) {
             if (call.function.compare(0, 10, "CreateFile") == 0) {
@@ -103,25 +117,6 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
         for (const standin::Call &call : standin::CallsTo("GetTempPathW"))
             EXPECT_EQ(call.args[0], "512");
     }
-}
-
-TEST_F(LogTest, ANewLogIsAnOrdinaryFile)
-{
-    WriteLog("x");
-    EXPECT_EQ(standin::FileAttributes(LogPath), (DWORD)FILE_ATTRIBUTE_ARCHIVE)
-        << "the log is made an ordinary file, open to the next entry";
-}
-
-TEST_F(LogTest, AFailedSeekToTheEndSkipsTheEntry)
-{
-    standin::PutFile(LogPath, "earlier run\r\n");
-    standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1); // appending alone refused
-    standin::Fail("SetFilePointer", ERROR_INVALID_PARAMETER);
-    WriteLog("x");
-    EXPECT_EQ(standin::FileContents(LogPath), "earlier run\r\n")
-        << "an entry written where the file was opened overwrites its start";
-    EXPECT_TRUE(standin::CallsTo("WriteFile").empty());
-    EXPECT_TRUE(standin::CallsTo("CreateFileA").empty()) << "the file was opened";
 }
 
 TEST_F(LogTest, TwoRunsAppendToTheSameFile)
