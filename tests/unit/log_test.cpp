@@ -44,76 +44,61 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
     // The wide path reaches a temporary directory that ANSI cannot spell;
     // the 95 family, which lacks the wide calls or fails them, gets the ANSI one.
     const std::string Unspelled = "C:\\Users\\Σοφία-Юлия\\Temp";
-    const std::string Append = std::to_string(FILE_APPEND_DATA);
-    const std::string Write = std::to_string(GENERIC_WRITE);
+    const std::string Temp = "C:\\TEMP";
     struct {
         const char *why;
         std::string temp;
-        void (*arrange)();
-        std::vector<std::string> opens; // "function access" of each open
-        bool seeks;
+        std::vector<std::string> missing, refused; // entries missing, calls refused the first time
+        std::string opens;   // each open's form and access: "W append", "A write"
         bool written = true; // false: the entry is skipped
     } cases[] = {
-        {"every NT", "C:\\TEMP", [] {}, {"CreateFileW " + Append}, false},
-        {"a temporary directory ANSI cannot spell",
-         Unspelled,
-         [] {},
-         {"CreateFileW " + Append},
-         false},
-        {"appending alone refused",
-         "C:\\TEMP",
-         [] { standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1); },
-         {"CreateFileW " + Append, "CreateFileW " + Write},
-         true},
+        {"every NT", Temp, {}, {}, "W append"},
+        {"a temporary directory ANSI cannot spell", Unspelled, {}, {}, "W append"},
+        {"appending alone refused", Temp, {}, {"CreateFileW"}, "W append, W write"},
         // Written where the file was opened, the entry would overwrite its start.
-        {"appending alone refused and the seek failing",
-         "C:\\TEMP",
-         [] {
-             standin::Fail("CreateFileW", ERROR_INVALID_PARAMETER, 1);
-             standin::Fail("SetFilePointer", ERROR_INVALID_PARAMETER);
-         },
-         {"CreateFileW " + Append, "CreateFileW " + Write},
-         true,
+        {"the seek failing too",
+         Temp,
+         {},
+         {"CreateFileW", "SetFilePointer"},
+         "W append, W write",
          false},
-        {"no wide calls",
-         "C:\\TEMP",
-         [] {
-             standin::M().missingEntries.insert("GetTempPathW");
-             standin::M().missingEntries.insert("CreateFileW");
-         },
-         {"CreateFileA " + Append},
-         false},
-        {"wide calls that fail, and appending alone refused",
-         "C:\\TEMP",
-         [] {
-             standin::Fail("GetTempPathW", ERROR_CALL_NOT_IMPLEMENTED);
-             standin::Fail("CreateFileA", ERROR_INVALID_PARAMETER, 1);
-         },
-         {"CreateFileA " + Append, "CreateFileA " + Write},
-         true},
+        {"no wide calls", Temp, {"GetTempPathW", "CreateFileW"}, {}, "A append"},
+        {"wide calls that fail, appending alone refused",
+         Temp,
+         {},
+         {"GetTempPathW", "CreateFileA"},
+         "A append, A write"},
     };
     for (auto &c : cases) {
         StartOver();
         standin::M().tempPath = c.temp + "\\";
         standin::PutFile(c.temp + "\\Scrivox.log", "earlier run\r\n");
-        c.arrange();
+        standin::M().missingEntries.insert(c.missing.begin(), c.missing.end());
+        for (const std::string &function : c.refused)
+            standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED, 1);
         Rebind();
         WriteLog("x");
         EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"),
                   c.written ? "earlier run\r\n03/06/04 09:05:07 x\r\n" : "earlier run\r\n")
             << c.why;
         EXPECT_EQ(standin::CallsTo("WriteFile").size(), c.written ? 1u : 0u) << c.why;
-        std::vector<std::string> opens;
+        std::string opens;
         for (const standin::Call &call : standin::M().calls) {
             if (call.function.compare(0, 10, "CreateFile") == 0) {
-                opens.push_back(call.function + " " + call.args[1]);
+                const char *access = call.args[1] == std::to_string(FILE_APPEND_DATA) ? "append"
+                                     : call.args[1] == std::to_string(GENERIC_WRITE)  ? "write"
+                                                                                      : "other";
+                opens += (opens.empty() ? "" : ", ") + call.function.substr(10) + " " + access;
                 EXPECT_EQ(call.args[0], c.temp + "\\Scrivox.log") << c.why;
                 EXPECT_EQ(call.args[2], std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE));
                 EXPECT_EQ(call.args[4], std::to_string(OPEN_ALWAYS));
             }
         }
         EXPECT_EQ(opens, c.opens) << c.why;
-        EXPECT_EQ(standin::CallsTo("SetFilePointer").size(), c.seeks ? 1u : 0u) << c.why;
+        // Only a file opened to write is moved to its end.
+        EXPECT_EQ(standin::CallsTo("SetFilePointer").size(),
+                  opens.find("write") != std::string::npos ? 1u : 0u)
+            << c.why;
         for (const standin::Call &call : standin::CallsTo("GetTempPathW"))
             EXPECT_EQ(call.args[0], "512");
     }
