@@ -745,11 +745,13 @@ template <typename C> size_t Units(const C *text)
     return std::char_traits<C>::length(text);
 }
 
-template <typename C> DWORD TempPath(const char *function, DWORD size, C *buffer)
+// A query of one of the machine's paths, recorded with the buffer's size.
+template <typename C>
+DWORD PathQuery(const char *function, const std::string &path, C *buffer, DWORD size)
 {
     if (Record(function, {Number(size)}))
         return 0;
-    return Answer(machine.tempPath, buffer, size);
+    return Answer(path, buffer, size);
 }
 
 template <typename C> void StartupInfo(const char *function, C *startup)
@@ -843,7 +845,7 @@ HANDLE Create(const char *function, const C *path, DWORD access, DWORD share,
 
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer)
 {
-    return TempPath("GetTempPathW", size, buffer);
+    return PathQuery("GetTempPathW", machine.tempPath, buffer, size);
 }
 
 HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -889,9 +891,7 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 
 DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer)
 {
-    if (Record("GetCurrentDirectoryW", {Number(size)}))
-        return 0;
-    return Answer(machine.currentDirectory, buffer, size);
+    return PathQuery("GetCurrentDirectoryW", machine.currentDirectory, buffer, size);
 }
 
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path)
@@ -1062,7 +1062,7 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time)
 
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer)
 {
-    return kernel::TempPath("GetTempPathA", size, buffer);
+    return kernel::PathQuery("GetTempPathA", machine.tempPath, buffer, size);
 }
 
 void WINAPI GetStartupInfoA(LPSTARTUPINFOA startup)
@@ -1106,9 +1106,7 @@ void WINAPI Sleep(DWORD milliseconds)
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size)
 {
-    if (Record("GetWindowsDirectoryA", {Number(size)}))
-        return 0;
-    return Answer(machine.windowsDirectory, buffer, size);
+    return kernel::PathQuery("GetWindowsDirectoryA", machine.windowsDirectory, buffer, size);
 }
 
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
@@ -1230,9 +1228,7 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL block)
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size)
 {
-    if (Record("GetSystemDirectoryA", {Number(size)}))
-        return 0;
-    return Answer(machine.systemDirectory, buffer, size);
+    return kernel::PathQuery("GetSystemDirectoryA", machine.systemDirectory, buffer, size);
 }
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags)
