@@ -61,9 +61,11 @@ enum SystemEntry {
     ENTRY_GET_NATIVE_SYSTEM_INFO,
     ENTRY_SET_DLL_DIRECTORY,
     // KERNEL32's wide calls, which every NT has and the 95 family lacks or
-    // fails: the log's two first, then the private copy's, to the last.
+    // fails: the log's two first, then the private copy's, to the last; with
+    // them the query of what folder a handle holds.
     ENTRY_GET_TEMP_PATH_W,
     ENTRY_CREATE_FILE_W,
+    ENTRY_GET_FILE_INFORMATION_BY_HANDLE,
     ENTRY_GET_MODULE_FILE_NAME_W,
     ENTRY_CREATE_DIRECTORY_W,
     ENTRY_COPY_FILE_W,
@@ -83,6 +85,7 @@ enum SystemEntry {
     ENTRY_REG_SET_VALUE_EX,
     ENTRY_OPEN_PROCESS_TOKEN,
     ENTRY_GET_TOKEN_INFORMATION,
+    ENTRY_GET_KERNEL_OBJECT_SECURITY,
     ENTRY_INITIALIZE_ACL,
     ENTRY_ADD_ACCESS_ALLOWED_ACE,
     ENTRY_GET_ACE,
@@ -143,15 +146,18 @@ inline constexpr char PrivateCopySwitch[] = "/private-copy";
 // Runs the launcher's part or the copy's, then the installation; returns the
 // process's exit status (src/sequence/start.cpp).
 int StartSetup(void);
-// Copies the program into a private folder and runs the copy to its end: 1
-// with its exit status, 0 when it could not be made or started and nothing
-// of it is left.
+// Copies the program and the package's files into a private folder and runs
+// the copy there to its end: 1 with its exit status, 0 when it could not be
+// made or started and nothing of it is left.
 int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus);
 // A new folder in the temporary directory that only this user, the
-// Administrators and SYSTEM may enter: 1 with its path, 0 when none was made.
-int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE]);
+// Administrators and SYSTEM may enter, made by this process and held open so
+// that nobody can rename or remove it: 1 with its path and the handle that
+// holds it, 0 when none was made.
+int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold);
 // Whether the program is the private copy's file directly inside such a
-// folder directly inside the temporary directory.
+// folder directly inside the temporary directory, whatever the spelling of
+// either.
 int InPrivateFolder(const WCHAR *program);
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.

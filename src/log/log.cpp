@@ -26,18 +26,19 @@ static void AppendLines(char *entry, unsigned *used, const char *text)
 
 // The ways the log is opened to append, in turn. Opened to append alone,
 // every write lands at the end of the file whoever else writes meanwhile, so
-// two runs at once keep every entry whole (every NT). Where that is refused
-// (the 95 family may refuse it), it is opened to write, and each entry is put
-// at the end by a seek, as the log always was.
+// two runs at once keep every entry whole (every NT). Where that is refused,
+// or gives a handle that cannot write (the 95 family may do either), it is
+// opened to write, and the entry is put at the end by a seek, as the log
+// always was.
 static const DWORD LogAccesses[] = {FILE_APPEND_DATA, GENERIC_WRITE};
 
-// Opens %TEMP%\Scrivox.log for one entry, or gives INVALID_HANDLE_VALUE. The
-// wide path reaches a temporary directory whose name the ANSI code page
-// cannot spell; the ANSI one serves only where the wide calls are missing or
-// fail (the 95 family), for the ANSI form of such a name may be another
-// folder's (best fit spells a letter the code page lacks as one like it). A
-// directory too long for the path buffer means no log.
-static HANDLE OpenLog(void)
+// Opens %TEMP%\Scrivox.log for one entry in that way, or gives
+// INVALID_HANDLE_VALUE. The wide path reaches a temporary directory whose
+// name the ANSI code page cannot spell; the ANSI one serves only where the
+// wide calls are missing or fail (the 95 family), for the ANSI form of such a
+// name may be another folder's (best fit spells a letter the code page lacks
+// as one like it). A directory too long for the path buffer means no log.
+static HANDLE OpenLog(DWORD access)
 {
     typedef decltype(&GetTempPathW) TempPathEntry;
     typedef decltype(&CreateFileW) CreateFileEntry;
@@ -58,20 +59,15 @@ static HANDLE OpenLog(void)
         if (length >= LOG_PATH_SIZE ||
             !(wide ? APPEND_TEXT(path.wide, "Scrivox.log") : APPEND_TEXT(path.ansi, "Scrivox.log")))
             return INVALID_HANDLE_VALUE;
-        for (DWORD access : LogAccesses) {
-            const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-            HANDLE file = wide ? createFile(path.wide, access, sharing, NULL, OPEN_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, NULL)
-                               : CreateFileA(path.ansi, access, sharing, NULL, OPEN_ALWAYS,
-                                             FILE_ATTRIBUTE_NORMAL, NULL);
-            if (file == INVALID_HANDLE_VALUE)
-                continue;
-            if (access == FILE_APPEND_DATA ||
-                SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
-                return file;
-            CloseHandle(file); // written where it was opened, the entry would overwrite others
-            break;
-        }
+        const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        HANDLE file = wide ? createFile(path.wide, access, sharing, NULL, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, NULL)
+                           : CreateFileA(path.ansi, access, sharing, NULL, OPEN_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file == INVALID_HANDLE_VALUE || access == FILE_APPEND_DATA ||
+            SetFilePointer(file, 0, NULL, FILE_END) != INVALID_SET_FILE_POINTER)
+            return file;
+        CloseHandle(file); // written where it was opened, the entry would overwrite others
         return INVALID_HANDLE_VALUE;
     }
     return INVALID_HANDLE_VALUE;
@@ -98,10 +94,19 @@ void WriteLog(const char *format, ...)
     AppendLines(entry, &used, message);
     AppendLines(entry, &used, "\n");
 
-    HANDLE file = OpenLog();
-    if (file == INVALID_HANDLE_VALUE)
-        return; // the entry is skipped; the installation goes on
-    DWORD written = 0;
-    WriteFile(file, entry, used, &written, NULL);
-    CloseHandle(file);
+    // Each way in turn, until one writes the entry. A way that wrote part of
+    // it is the last tried: the entry is never written twice.
+    for (DWORD access : LogAccesses) {
+        HANDLE file = OpenLog(access);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (access == FILE_APPEND_DATA)
+                continue;
+            return; // the entry is skipped; the installation goes on
+        }
+        DWORD written = 0;
+        BOOL whole = WriteFile(file, entry, used, &written, NULL);
+        CloseHandle(file);
+        if (whole || written != 0)
+            return;
+    }
 }

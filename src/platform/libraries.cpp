@@ -28,6 +28,7 @@ static constexpr char EntryNames[] = "IsWow64Process\0"
                                      "SetDllDirectoryA\0"
                                      "GetTempPathW\0"
                                      "CreateFileW\0"
+                                     "GetFileInformationByHandle\0"
                                      "GetModuleFileNameW\0"
                                      "CreateDirectoryW\0"
                                      "CopyFileW\0"
@@ -45,6 +46,7 @@ static constexpr char EntryNames[] = "IsWow64Process\0"
                                      "RegSetValueExA\0"
                                      "OpenProcessToken\0"
                                      "GetTokenInformation\0"
+                                     "GetKernelObjectSecurity\0"
                                      "InitializeAcl\0"
                                      "AddAccessAllowedAce\0"
                                      "GetAce\0"
@@ -59,11 +61,14 @@ static constexpr char EntryNames[] = "IsWow64Process\0"
                                      "GetPrinterA\0"
                                      "ClosePrinter\0"
                                      "SetDefaultPrinterA\0";
-static const SystemEntry FirstEntries[] = {
+// Each library's first entry, and the count of all after the last; a byte
+// each, for they are few.
+static const BYTE FirstEntries[] = {
     ENTRY_IS_WOW64_PROCESS,  ENTRY_MESSAGE_BOX,
     ENTRY_REG_CREATE_KEY_EX, ENTRY_GET_PRINTER_DRIVER_DIRECTORY,
     SYSTEM_ENTRY_COUNT,
 };
+static_assert(SYSTEM_ENTRY_COUNT < 256, "every entry's number fits a byte");
 // The names counted at compile time, so that each entry has its own.
 static constexpr unsigned CountNames(const char *names, unsigned size)
 {

@@ -48,12 +48,13 @@ static void CutFileName(WCHAR *path)
     *last = 0;
 }
 
-// The copy, started by the launcher in its private folder with the package
-// folder as the current directory. The system libraries are loaded while its
-// own folder, which holds nothing else, is current: on NT 4.0 and 2000 the
-// current directory is searched before the system directory for the DLLs
-// that USER32's start-up loads by name. Then the package folder is current
-// again, for the installation's ".\NAME" sources.
+// The copy, started by the launcher in its private folder, with that folder
+// as the current directory when the package's files came along, else the
+// package folder. The system libraries are loaded while its own folder is
+// current: on NT 4.0 and 2000 the current directory is searched before the
+// system directory for the DLLs that USER32's start-up loads by name. Then
+// the directory it was started in is current again, for the installation's
+// ".\NAME" sources.
 static void PrepareCopy(WCHAR (&own)[PATH_SIZE])
 {
     // Should the launcher not live to remove them, the next restart does
@@ -62,7 +63,8 @@ static void PrepareCopy(WCHAR (&own)[PATH_SIZE])
     CutFileName(own);
     WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 
-    // The package folder is left only when it is known, whatever its name.
+    // The directory it was started in is left only when it is known,
+    // whatever its name.
     WCHAR package[PATH_SIZE];
     DWORD length =
         WIDE_CALL(GetCurrentDirectoryW, ENTRY_GET_CURRENT_DIRECTORY_W)(PATH_SIZE, package);
@@ -85,14 +87,17 @@ int StartSetup(void)
             ? WIDE_CALL(GetModuleFileNameW, ENTRY_GET_MODULE_FILE_NAME_W)(NULL, program, PATH_SIZE)
             : 0;
     int known = length != 0 && length < PATH_SIZE; // a path that fills the buffer may be cut
-    // The role switch counts only in a private folder: anywhere else a
-    // program started with it is the launcher, and never removes itself.
-    int copy = known && IsRoleSwitch(line) && InPrivateFolder(program);
+    // The role switch counts only in a private folder. A program started
+    // with it anywhere else runs the installation in place: it never starts
+    // another copy (a copy that took itself for the launcher would start
+    // copies without end) and never removes itself.
+    int roleSwitch = IsRoleSwitch(line);
+    int copy = known && roleSwitch && InPrivateFolder(program);
     if (copy) {
         PrepareCopy(program);
     } else {
         DWORD status = 0;
-        if (known && LaunchPrivateCopy(program, &status))
+        if (known && !roleSwitch && LaunchPrivateCopy(program, &status))
             return static_cast<int>(status);
         // No private copy could be made or started: the installation runs
         // here, as it always could.
@@ -103,5 +108,5 @@ int StartSetup(void)
     GetStartupInfoA(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
     char none[] = "";
-    return WinMain(GetModuleHandleA(NULL), NULL, copy ? none : SkipProgramName(line), show);
+    return WinMain(GetModuleHandleA(NULL), NULL, roleSwitch ? none : SkipProgramName(line), show);
 }

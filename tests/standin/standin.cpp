@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -254,7 +255,8 @@ std::string HostPath(const std::string &windowsPath)
         }
         for (char &c : part)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        parts.push_back(part);
+        auto longName = machine.shortNames.find(part);
+        parts.push_back(longName == machine.shortNames.end() ? part : longName->second);
     }
     std::string host = machine.root + "/" + drive;
     for (const std::string &p : parts)
@@ -315,6 +317,31 @@ void AddPrinter(const std::string &name, const std::string &driver, const std::s
     printer.driver = driver;
     printer.port = port;
     machine.printers[name] = printer;
+}
+
+// A folder held by a handle opened without FILE_SHARE_DELETE.
+static bool Held(const std::string &host)
+{
+    for (const auto &open : machine.openFolders) {
+        if (open.second.host == host && !(open.second.share & FILE_SHARE_DELETE))
+            return true;
+    }
+    return false;
+}
+
+bool Rename(const std::string &from, const std::string &to)
+{
+    std::string host = HostPath(from);
+    std::error_code failed;
+    if (Held(host))
+        return false;
+    fs::rename(host, HostPath(to), failed);
+    return !failed;
+}
+
+void SetOwner(const std::string &windowsPath, const std::string &sid)
+{
+    machine.folderOwners[HostPath(windowsPath)] = sid;
 }
 
 } // namespace standin
@@ -588,20 +615,44 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVO
 {
     if (Record("GetTokenInformation", {Number(kind), Number(size)}))
         return FALSE;
-    *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + machine.userSid.size());
-    if (machine.openHandles.count(token) == 0 || kind != TokenUser) {
+    const std::string &wanted = kind == TokenOwner ? machine.ownerSid : machine.userSid;
+    size_t record = kind == TokenOwner ? sizeof(TOKEN_OWNER) : sizeof(TOKEN_USER);
+    *needed = static_cast<DWORD>(record + wanted.size());
+    if (machine.openHandles.count(token) == 0 || (kind != TokenUser && kind != TokenOwner)) {
         lastError =
             machine.openHandles.count(token) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
         return FALSE;
     }
     if (size < *needed)
         return Refuse(ERROR_INSUFFICIENT_BUFFER);
-    // The SID follows the record, as Windows lays it out.
-    TOKEN_USER *user = static_cast<TOKEN_USER *>(buffer);
-    char *sid = static_cast<char *>(buffer) + sizeof(TOKEN_USER);
-    memcpy(sid, machine.userSid.data(), machine.userSid.size());
-    user->User.Sid = sid;
-    user->User.Attributes = 0;
+    // The SID follows the record, as Windows lays it out; both records begin
+    // with its address.
+    memset(buffer, 0, record);
+    char *sid = static_cast<char *>(buffer) + record;
+    memcpy(sid, wanted.data(), wanted.size());
+    static_cast<TOKEN_OWNER *>(buffer)->Owner = sid;
+    return TRUE;
+}
+
+// A folder's owner, in a self-relative security descriptor: the header, then
+// the owner's SID; none (offset 0) where the folder has no owner.
+BOOL WINAPI GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
+                                    PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed)
+{
+    if (Record("GetKernelObjectSecurity", {Number(requested), Number(size)}))
+        return FALSE;
+    auto folder = machine.openFolders.find(object);
+    if (folder == machine.openFolders.end())
+        return Refuse(ERROR_INVALID_HANDLE);
+    if (!(folder->second.access & READ_CONTROL) || requested != OWNER_SECURITY_INFORMATION)
+        return Refuse(ERROR_ACCESS_DENIED);
+    const std::string &owner = machine.folderOwners[folder->second.host];
+    DWORD header[5] = {1u | DWORD{SE_SELF_RELATIVE} << 16, owner.empty() ? 0u : 20u, 0, 0, 0};
+    *needed = static_cast<DWORD>(sizeof header + owner.size());
+    if (size < *needed)
+        return Refuse(ERROR_INSUFFICIENT_BUFFER);
+    memcpy(descriptor, header, sizeof header);
+    memcpy(static_cast<char *>(descriptor) + sizeof header, owner.data(), owner.size());
     return TRUE;
 }
 
@@ -812,6 +863,19 @@ HANDLE Create(const char *function, const C *path, DWORD access, DWORD share,
         lastError = Units(path) >= MaxPath ? ERROR_FILENAME_EXCED_RANGE : ERROR_PATH_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
+    // A folder is opened only for backup semantics, and only where no other
+    // handle's sharing refuses it.
+    if (fs::is_directory(host)) {
+        struct stat status;
+        if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || stat(host.c_str(), &status) != 0) {
+            lastError = ERROR_ACCESS_DENIED;
+            return INVALID_HANDLE_VALUE;
+        }
+        HANDLE handle = NewHandle();
+        machine.openFolders[handle] = {host, access, share, static_cast<uint64_t>(status.st_dev),
+                                       static_cast<uint64_t>(status.st_ino)};
+        return handle;
+    }
     bool exists = fs::is_regular_file(host);
     if (disposition == OPEN_EXISTING && !exists) {
         lastError = ERROR_FILE_NOT_FOUND;
@@ -889,6 +953,30 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
     return static_cast<DWORD>(path.size());
 }
 
+// A folder's volume and index, as the handle opened it; a file's from the file.
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    if (Record("GetFileInformationByHandle", {}))
+        return FALSE;
+    struct stat status;
+    auto folder = machine.openFolders.find(file);
+    auto opened = machine.openFiles.find(file);
+    if (folder != machine.openFolders.end()) {
+        status.st_dev = static_cast<dev_t>(folder->second.volume);
+        status.st_ino = static_cast<ino_t>(folder->second.index);
+    } else if (opened == machine.openFiles.end() || fstat(opened->second, &status) != 0) {
+        return Refuse(ERROR_INVALID_HANDLE);
+    }
+    memset(information, 0, sizeof *information);
+    information->dwFileAttributes =
+        folder != machine.openFolders.end() ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    information->dwVolumeSerialNumber = static_cast<DWORD>(status.st_dev);
+    information->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_ino) >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(status.st_ino);
+    information->nNumberOfLinks = 1;
+    return TRUE;
+}
+
 DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer)
 {
     return PathQuery("GetCurrentDirectoryW", machine.currentDirectory, buffer, size);
@@ -913,6 +1001,9 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security)
         return Refuse(fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
     fs::create_directory(host);
     machine.folderAccess[host] = advapi32::DescribeAccess(security);
+    machine.folderOwners[host] = machine.ownersKept ? machine.ownerSid : "";
+    if (machine.meanwhile)
+        machine.meanwhile("CreateDirectoryW");
     return TRUE;
 }
 
@@ -923,6 +1014,8 @@ BOOL WINAPI RemoveDirectoryW(LPCWSTR path)
     std::string host = HostPath(Decoded(path));
     if (!fs::is_directory(host) || !fs::is_empty(host))
         return Refuse(fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND);
+    if (Held(host))
+        return Refuse(ERROR_SHARING_VIOLATION);
     fs::remove(host);
     return TRUE;
 }
@@ -965,6 +1058,8 @@ BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
                 Pointer(threadAttributes), Number(inheritHandles), Number(creationFlags),
                 Pointer(environment), Decoded(currentDirectory)}))
         return FALSE;
+    if (machine.meanwhile)
+        machine.meanwhile("CreateProcessW");
     if (application == NULL || !fs::is_regular_file(HostPath(Decoded(application))))
         return Refuse(ERROR_FILE_NOT_FOUND);
     process->hProcess = NewHandle();
@@ -1079,6 +1174,8 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
         lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
+    if (process->runsForMs > 0 && machine.meanwhile)
+        machine.meanwhile("WaitForSingleObject");
     if (milliseconds != INFINITE && milliseconds < process->runsForMs) {
         Pass(milliseconds);
         return WAIT_TIMEOUT;
@@ -1169,7 +1266,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
     Record("CloseHandle", {});
-    if (machine.openHandles.erase(handle))
+    if (machine.openHandles.erase(handle) || machine.openFolders.erase(handle))
         return TRUE;
     auto found = machine.openFiles.find(handle);
     if (found == machine.openFiles.end())
@@ -1291,19 +1388,20 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
         {"kernel32.dll",
          {ENTRY(kernel, IsWow64Process), ENTRY(kernel, GetNativeSystemInfo),
           ENTRY(kernel, SetDllDirectoryA), ENTRY(kernel, GetTempPathW), ENTRY(kernel, CreateFileW),
-          ENTRY(kernel, GetModuleFileNameW), ENTRY(kernel, CreateDirectoryW),
-          ENTRY(kernel, CopyFileW), ENTRY(kernel, SetFileAttributesW),
-          ENTRY(kernel, GetStartupInfoW), ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
+          ENTRY(kernel, GetFileInformationByHandle), ENTRY(kernel, GetModuleFileNameW),
+          ENTRY(kernel, CreateDirectoryW), ENTRY(kernel, CopyFileW),
+          ENTRY(kernel, SetFileAttributesW), ENTRY(kernel, GetStartupInfoW),
+          ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
           ENTRY(kernel, RemoveDirectoryW), ENTRY(kernel, MoveFileExW),
           ENTRY(kernel, GetCurrentDirectoryW), ENTRY(kernel, SetCurrentDirectoryW)}},
         {"user32.dll", {ENTRY(user32, MessageBoxA), ENTRY(user32, SendMessageTimeoutA)}},
         {"advapi32.dll",
          {ENTRY(advapi32, RegCreateKeyExA), ENTRY(advapi32, RegSetValueExA),
           ENTRY(advapi32, OpenProcessToken), ENTRY(advapi32, GetTokenInformation),
-          ENTRY(advapi32, InitializeAcl), ENTRY(advapi32, AddAccessAllowedAce),
-          ENTRY(advapi32, GetAce), ENTRY(advapi32, InitializeSecurityDescriptor),
-          ENTRY(advapi32, SetSecurityDescriptorDacl), ENTRY(advapi32, SetSecurityDescriptorControl),
-          ENTRY(advapi32, SystemFunction036)}},
+          ENTRY(advapi32, GetKernelObjectSecurity), ENTRY(advapi32, InitializeAcl),
+          ENTRY(advapi32, AddAccessAllowedAce), ENTRY(advapi32, GetAce),
+          ENTRY(advapi32, InitializeSecurityDescriptor), ENTRY(advapi32, SetSecurityDescriptorDacl),
+          ENTRY(advapi32, SetSecurityDescriptorControl), ENTRY(advapi32, SystemFunction036)}},
     };
 #undef ENTRY
     auto library = entries.find(moduleName);

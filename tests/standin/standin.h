@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -114,6 +115,9 @@ struct Machine {
     std::string userSid = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\x08\0\0\0\x09\0\0\0"
                                       "\xE8\3\0\0",
                                       28); // S-1-5-21-7-8-9-1000
+    // The owner the token gives the objects this process makes: for an
+    // administrator, the Administrators group.
+    std::string ownerSid = std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x20\2\0\0", 16);
     // The processes CreateProcessW started, as it was asked to. Each runs for
     // childRunsMs (a wait or a pause of the launcher passes that time; a wait
     // without time-out sees it to its end), and meanwhile its program cannot
@@ -132,6 +136,27 @@ struct Machine {
     // attributes, else "protected" or "inheriting" and an entry a line,
     // "SID mask flags" (S-1-5-32-544 0x1f01ff 3).
     std::map<std::string, std::vector<std::string>> folderAccess;
+    // Each folder's owner, by host path: the SID's bytes, "" for none. A
+    // folder made by CreateDirectoryW is owned by ownerSid where the file
+    // system keeps owners, and has none on one that keeps none (FAT).
+    std::map<std::string, std::string> folderOwners;
+    bool ownersKept = true;
+    // Short (8.3) names and the long names they stand for, in any folder,
+    // both lower case: "docume~1" -> "documents and settings". Either
+    // spelling reaches the same file or folder.
+    std::map<std::string, std::string> shortNames;
+    // Folders opened with CreateFileW (FILE_FLAG_BACKUP_SEMANTICS): one
+    // opened without FILE_SHARE_DELETE cannot be removed or renamed meanwhile.
+    struct OpenFolder {
+        std::string host;
+        DWORD access, share;
+        uint64_t volume, index;
+    };
+    std::map<HANDLE, OpenFolder> openFolders;
+    // What other processes do meanwhile: called with the call's name right
+    // after CreateDirectoryW makes a folder, when CreateProcessW is about to
+    // start a program, and in each wait while a started process runs.
+    std::function<void(const std::string &call)> meanwhile;
     std::vector<std::string> removalsAtRestart; // MoveFileExW's, Windows paths
     std::map<HANDLE, std::string> openHandles;  // tokens, processes and threads
     std::vector<Call> calls;
@@ -160,6 +185,10 @@ std::vector<std::string> FolderEntries(const std::string &windowsPath); // names
 std::string FileContents(const std::string &windowsPath);
 DWORD FileAttributes(const std::string &windowsPath);
 void AddPrinter(const std::string &name, const std::string &driver, const std::string &port);
+// As another process would: renames a file or folder (false when a handle
+// holds it), or makes a folder's owner that SID ("" for none).
+bool Rename(const std::string &from, const std::string &to);
+void SetOwner(const std::string &windowsPath, const std::string &sid);
 
 } // namespace standin
 

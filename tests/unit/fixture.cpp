@@ -29,6 +29,7 @@ void InstallerTest::TearDown()
         << "a question was shown that the test did not answer";
     EXPECT_TRUE(standin::M().answers.empty()) << "answers were left over: a box was not shown";
     EXPECT_TRUE(standin::M().openFiles.empty()) << "a file handle was left open";
+    EXPECT_TRUE(standin::M().openFolders.empty()) << "a folder handle was left open";
 }
 
 int InstallerTest::RunInstaller()

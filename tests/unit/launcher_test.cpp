@@ -14,6 +14,13 @@ const std::string Program = "C:\\PKG\\ScrivoxSetup.exe";
 // have no single one.
 const std::string UnspelledPackage = "C:\\Загрузки Ωμέγα";
 const std::string UnspelledTemp = "C:\\Users\\Σοφία-Юлия\\Temp";
+// XP's temporary directory, as an administrator's environment gives it: the
+// short form of a long name with blanks.
+const std::string LongTemp = "C:\\Documents and Settings\\Admin\\Local Settings\\Temp";
+const std::string ShortTemp = "C:\\DOCUME~1\\Admin\\LOCALS~1\\Temp";
+const std::string AnotherUser = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\x08\0\0\0\x09\0\0\0"
+                                            "\xE9\3\0\0",
+                                            28); // S-1-5-21-7-8-9-1001
 
 class LauncherTest : public InstallerTest {
 protected:
@@ -45,7 +52,7 @@ protected:
     {
         standin::M().currentDirectory = folder;
         for (const char *name : expected::PackageFiles)
-            standin::PutFile(folder + "\\" + name, std::string("contents of ") + name);
+            standin::PutFile(folder + "\\" + name, std::string("contents of ") + name, attributes);
         StartAs(folder + "\\ScrivoxSetup.exe", "\"" + folder + "\\ScrivoxSetup.exe\"", temp,
                 attributes);
     }
@@ -54,6 +61,37 @@ protected:
     static void BecomeTheCopy(const std::string &folder)
     {
         StartAs(folder + "\\ScrivoxSetup.exe", "/private-copy");
+    }
+    // Another process tries to rename the folder at each of those moments:
+    // "CreateProcessW refused, WaitForSingleObject renamed, ...". A rename
+    // that went through is undone, so that the run goes on.
+    static void TryRenaming(const std::string &folder, std::string *tries)
+    {
+        standin::M().meanwhile = [folder, tries](const std::string &call) {
+            if (call == "CreateDirectoryW")
+                return;
+            bool renamed = standin::Rename(folder, folder + "-theirs");
+            if (renamed)
+                standin::Rename(folder + "-theirs", folder);
+            *tries += (tries->empty() ? "" : ", ") + call + (renamed ? " renamed" : " refused");
+        };
+    }
+    // What the private folder holds when the copy is started: each name, and
+    // whether its bytes are the package's and it can be written.
+    static void NoteFolderAtStart(const std::string &folder, std::string *held)
+    {
+        standin::M().meanwhile = [folder, held](const std::string &call) {
+            if (call != "CreateProcessW")
+                return;
+            for (const std::string &name : standin::FolderEntries(folder)) {
+                std::string path = folder + "\\" + name;
+                bool package = standin::FileContents(path).rfind("contents of ", 0) == 0;
+                *held +=
+                    name + (package ? " package" : "") +
+                    (standin::FileAttributes(path) == FILE_ATTRIBUTE_NORMAL ? " writable" : "") +
+                    "; ";
+            }
+        };
     }
     // A whole installation ran in this process: every box, and exit status 1.
     static void ExpectInstalledHere(const std::string &why)
@@ -90,12 +128,16 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
         BYTE runtimeBlock[4] = {};
         standin::M().startup.cbReserved2 = sizeof runtimeBlock;
         standin::M().startup.lpReserved2 = runtimeBlock;
+        const std::string folder = c.temp + "\\Scrivox-0001020304050607";
+        std::string tries;
+        TryRenaming(folder, &tries);
         EXPECT_EQ(StartProgram(), static_cast<int>(c.status)) << c.package << " " << c.temp;
+        EXPECT_EQ(tries, "CreateProcessW refused, WaitForSingleObject refused")
+            << "the folder is held from before the copy's start to its end";
 
         // Nothing but ADVAPI32 is loaded here: no USER32, whose start-up
         // loads DLLs by name from the program's folder.
         EXPECT_EQ(LibrariesLoaded(), (std::vector<std::string>{"advapi32.dll"}));
-        const std::string folder = c.temp + "\\Scrivox-0001020304050607";
         ASSERT_EQ(standin::CallsTo("CreateDirectoryW").size(), 1u) << c.temp;
         EXPECT_EQ(standin::CallsTo("CreateDirectoryW")[0].args,
                   (std::vector<std::string>{folder, "ptr"}));
@@ -103,16 +145,43 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
                   (std::vector<std::string>{"protected", "S-1-5-21-7-8-9-1000 0x1f01ff 3",
                                             "S-1-5-32-544 0x1f01ff 3", "S-1-5-18 0x1f01ff 3"}))
             << "only the user, the Administrators and SYSTEM, passed on to what is inside";
+        // Held right after it is made, before anything is copied into it.
+        std::vector<std::string> order;
+        for (const standin::Call &call : standin::M().calls) {
+            if (call.function == "CreateDirectoryW" || call.function == "CopyFileW" ||
+                (call.function == "CreateFileW" && call.args[0] == folder))
+                order.push_back(call.function);
+        }
+        EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 3),
+                  (std::vector<std::string>{"CreateDirectoryW", "CreateFileW", "CopyFileW"}));
+        EXPECT_EQ(
+            standin::CallsTo("CreateFileW")[0].args,
+            (std::vector<std::string>{folder, "131072", "3", "(null)", "3", "33554432", "(null)"}))
+            << "READ_CONTROL, no FILE_SHARE_DELETE, backup semantics";
         const std::string copy = folder + "\\ScrivoxSetup.exe";
-        ASSERT_EQ(standin::CallsTo("CopyFileW").size(), 1u) << c.package;
-        EXPECT_EQ(standin::CallsTo("CopyFileW")[0].args,
-                  (std::vector<std::string>{c.package + "\\ScrivoxSetup.exe", copy, "1"}));
+        // The program, then each of the package's files from the current
+        // directory, each made writable.
+        std::vector<std::vector<std::string>> copies = {
+            {c.package + "\\ScrivoxSetup.exe", copy, "1"}};
+        std::vector<std::vector<std::string>> writable = {{copy, "128"}};
+        for (const char *name : expected::PackageFiles) {
+            copies.push_back({std::string(".\\") + name, folder + "\\" + name, "1"});
+            writable.push_back({folder + "\\" + name, "128"});
+        }
+        std::vector<std::vector<std::string>> made;
+        for (const standin::Call &call : standin::CallsTo("CopyFileW"))
+            made.push_back(call.args);
+        EXPECT_EQ(made, copies) << c.package;
+        made.clear();
+        for (const standin::Call &call : standin::CallsTo("SetFileAttributesW"))
+            made.push_back(call.args);
+        EXPECT_EQ(made, writable) << c.package;
 
         ASSERT_EQ(standin::M().started.size(), 1u) << c.package << " " << c.temp;
         const standin::Machine::Started &started = standin::M().started[0];
         EXPECT_EQ(started.application, copy);
         EXPECT_EQ(started.commandLine, "/private-copy") << "the role switch and nothing else";
-        EXPECT_EQ(started.currentDirectory, "(null)") << "the package folder is inherited";
+        EXPECT_EQ(started.currentDirectory, folder) << "the installation reads the copies";
         EXPECT_FALSE(started.environment);
         EXPECT_FALSE(started.inheritHandles);
         EXPECT_EQ(started.startup.dwFlags, (DWORD)STARTF_USESHOWWINDOW);
@@ -188,6 +257,92 @@ TEST_F(LauncherTest, AFolderThatAlreadyExistsIsNeverUsed)
     EXPECT_FALSE(standin::FolderExists(SecondFolder));
 }
 
+TEST_F(LauncherTest, AFolderSomeoneElseOwnsByTheTimeItIsHeldIsLeftToThem)
+{
+    // Where anyone may delete what the temporary directory holds, another
+    // user can remove the new folder and make one of that name as their own
+    // before it is held. A file system that keeps no owner (FAT) reports none
+    // or the World: the hold is all there is there.
+    const std::string World("\1\1\0\0\0\0\0\1\0\0\0\0", 12);
+    struct {
+        const char *why;
+        bool ownersKept;
+        std::string takenBy; // the first folder's owner once made; "" leaves it ours
+        std::string used;
+    } cases[] = {
+        {"made again by another user", true, AnotherUser, SecondFolder},
+        {"ours", true, "", FirstFolder},
+        {"on a file system that keeps no owner", false, "", FirstFolder},
+        {"owned by the World, as such a file system may say", true, World, FirstFolder},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        standin::M().ownersKept = c.ownersKept;
+        std::string takenBy = c.takenBy;
+        standin::M().meanwhile = [takenBy](const std::string &call) {
+            if (call == "CreateDirectoryW" && !takenBy.empty() &&
+                standin::CallsTo("CreateDirectoryW").size() == 1)
+                standin::SetOwner(FirstFolder, takenBy);
+        };
+        EXPECT_EQ(StartProgram(), 1) << c.why;
+        ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
+        EXPECT_EQ(standin::M().started[0].application, c.used + "\\ScrivoxSetup.exe") << c.why;
+        EXPECT_EQ(standin::FolderExists(FirstFolder), c.used != FirstFolder)
+            << c.why << ": another's folder is left to them, ours removed";
+        EXPECT_FALSE(standin::FolderExists(SecondFolder)) << c.why;
+        EXPECT_EQ(standin::CallsTo("GetTokenInformation").back().args[0],
+                  std::to_string(TokenOwner))
+            << "compared with the owner this process gives what it makes";
+    }
+}
+
+TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyWhenTheyCan)
+{
+    // Each file that is there is copied byte for byte and made writable; one
+    // that is not is left for the installation to report. Where one that is
+    // there cannot be copied, the copy reads the package folder, as it could
+    // always.
+    struct {
+        const char *why;
+        void (*arrange)();
+        std::string held; // what the private folder holds when the copy starts
+        bool travelled;   // the copy starts in its private folder
+    } cases[] = {
+        {"all four", [] {},
+         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
+         "scrvui.dll package writable; scrvumpd.dll package writable; ",
+         true},
+        {"the third missing", [] { std::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL").c_str()); },
+         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
+         "scrvumpd.dll package writable; ",
+         true},
+        {"the second unreadable", [] { standin::Fail("CopyFileW", ERROR_ACCESS_DENIED, 3); },
+         "scrivox.ppd package writable; scrivoxsetup.exe writable; ", false},
+        {"the disk full at the fourth", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 5); },
+         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
+         "scrvui.dll package writable; ",
+         false},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        PlaceProgram("C:\\PKG", Temp, FILE_ATTRIBUTE_READONLY);
+        c.arrange();
+        std::string held;
+        NoteFolderAtStart(FirstFolder, &held);
+        EXPECT_EQ(StartProgram(), 1) << c.why;
+        EXPECT_EQ(held, c.held) << c.why;
+        ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
+        EXPECT_EQ(standin::M().started[0].currentDirectory, c.travelled ? FirstFolder : "(null)")
+            << c.why;
+        EXPECT_TRUE(PrivateFolders().empty()) << c.why << ": the folder and its files are removed";
+        for (const char *name : expected::PackageFiles)
+            EXPECT_NE(standin::FileExists("C:\\PKG\\" + std::string(name)),
+                      c.why == std::string("the third missing") &&
+                          name == std::string("SCRVUI.DLL"))
+                << c.why << ": nothing of the package folder is removed";
+    }
+}
+
 TEST_F(LauncherTest, WithoutTheSystemsRandomGeneratorTheNameComesFromItsCounters)
 {
     // NT 4.0 and 2000 lack RtlGenRandom: another moment, another name.
@@ -220,13 +375,17 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
     };
     for (auto &c : cases) {
         StartOver();
+        // The copy is the first of the five names removed in each attempt.
         if (c.failures < 0)
             standin::Fail("DeleteFileW", ERROR_SHARING_VIOLATION);
         for (int nth = 1; nth <= c.failures; ++nth)
-            standin::Fail("DeleteFileW", ERROR_SHARING_VIOLATION, nth);
+            standin::Fail("DeleteFileW", ERROR_SHARING_VIOLATION, 5 * nth - 4);
         standin::M().childExitCode = 1;
         EXPECT_EQ(StartProgram(), 1) << c.why;
-        EXPECT_EQ(standin::CallsTo("DeleteFileW").size(), c.attempts) << c.why;
+        size_t copyDeletions = 0;
+        for (const standin::Call &call : standin::CallsTo("DeleteFileW"))
+            copyDeletions += call.args[0] == FirstFolder + "\\ScrivoxSetup.exe";
+        EXPECT_EQ(copyDeletions, c.attempts) << c.why;
         std::vector<standin::Call> pauses = standin::CallsTo("Sleep");
         ASSERT_EQ(pauses.size(), c.attempts - 1) << c.why;
         EXPECT_EQ(pauses[0].args[0], "100") << c.why;
@@ -236,50 +395,65 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
 
 TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
 {
-    // A user cannot type it: a shell puts the program's name first. And a
-    // program started with it anywhere but in a private folder directly in
-    // the temporary directory is the launcher, which never removes itself.
+    // A user cannot type it: a shell puts the program's name first. A program
+    // started with it anywhere but in a private folder directly in the
+    // temporary directory installs in place: it starts no copy (a copy that
+    // took itself for the launcher would start copies without end) and never
+    // removes itself. The temporary directory is known by what it is, not by
+    // how it is spelt.
     const std::string Own = FirstFolder + "\\ScrivoxSetup.exe";
     const std::string Switch = "/private-copy";
+    enum Role { Launcher, InPlace, Copy };
     struct {
         const char *why;
         std::string commandLine, program, temp;
-        bool copy;
+        Role role;
     } cases[] = {
-        {"the program's name first", "\"" + Own + "\" /private-copy", Own, Temp, false},
-        {"a longer switch", "/private-copy2", Own, Temp, false},
-        {"more after it", "/private-copy /x", Own, Temp, false},
-        {"a shorter one", "/private", Own, Temp, false},
-        {"in the package folder", Switch, Program, Temp, false},
+        {"the program's name first", "\"" + Own + "\" /private-copy", Own, Temp, Launcher},
+        {"a longer switch", "/private-copy2", Own, Temp, Launcher},
+        {"more after it", "/private-copy /x", Own, Temp, Launcher},
+        {"a shorter one", "/private", Own, Temp, Launcher},
+        {"in the package folder", Switch, Program, Temp, InPlace},
         {"in a folder of another name", Switch, Temp + "\\Scrivox-setup\\ScrivoxSetup.exe", Temp,
-         false},
+         InPlace},
         {"fifteen digits", Switch, Temp + "\\Scrivox-000102030405060\\ScrivoxSetup.exe", Temp,
-         false},
+         InPlace},
         {"a letter that is no digit", Switch, Temp + "\\Scrivox-000102030405060g\\ScrivoxSetup.exe",
-         Temp, false},
+         Temp, InPlace},
         {"in a nested one", Switch, Temp + "\\setup\\Scrivox-0001020304050607\\ScrivoxSetup.exe",
-         Temp, false},
-        {"under another name", Switch, FirstFolder + "\\Setup.exe", Temp, false},
-        {"under a longer one", Switch, Own + ".old", Temp, false},
-        {"another temporary directory's", Switch, Own, "C:\\OTHER", false},
+         Temp, InPlace},
+        {"under another name", Switch, FirstFolder + "\\Setup.exe", Temp, InPlace},
+        {"under a longer one", Switch, Own + ".old", Temp, InPlace},
+        {"another temporary directory's", Switch, Own, "C:\\OTHER", InPlace},
+        {"a look-alike folder of the same name elsewhere", Switch,
+         "C:\\OTHER\\TEMP\\Scrivox-0001020304050607\\ScrivoxSetup.exe", Temp, InPlace},
         {"one of a name like the temporary directory's", Switch,
-         "C:\\TEMPA\\Scrivox-0001020304050607\\ScrivoxSetup.exe", "C:\\TEMP#", false},
-        {"in a private folder", Switch, Own, Temp, true},
+         "C:\\TEMPA\\Scrivox-0001020304050607\\ScrivoxSetup.exe", "C:\\TEMP#", InPlace},
+        {"in a private folder", Switch, Own, Temp, Copy},
         {"the same, in other letters", Switch,
-         "c:\\temp\\SCRIVOX-0001020304050607\\scrivoxsetup.EXE", Temp, true},
+         "c:\\temp\\SCRIVOX-0001020304050607\\scrivoxsetup.EXE", Temp, Copy},
         {"in a temporary directory that ANSI cannot spell", Switch,
-         UnspelledTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", UnspelledTemp, true},
+         UnspelledTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", UnspelledTemp, Copy},
+        // XP: the launcher made the folder through the short form, and the
+        // copy's own path may come back in the long one, or the other way.
+        {"the temporary directory short, the program long", Switch,
+         LongTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", ShortTemp, Copy},
+        {"the temporary directory long, the program short", Switch,
+         ShortTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", LongTemp, Copy},
     };
     for (auto &c : cases) {
         StartOver();
+        standin::M().shortNames = {{"docume~1", "documents and settings"},
+                                   {"locals~1", "local settings"}};
         StartAs(c.program, c.commandLine, c.temp);
-        if (c.copy)
+        if (c.role != Launcher)
             Answer({IDOK, IDNO});
         EXPECT_EQ(StartProgram(), 1) << c.why;
-        EXPECT_EQ(standin::M().started.size(), c.copy ? 0u : 1u)
-            << c.why << ": " << (c.copy ? "the launcher's part ran" : "it was taken for the copy");
+        EXPECT_EQ(standin::M().started.size(), c.role == Launcher ? 1u : 0u)
+            << c.why << ": " << (c.role == Launcher ? "no copy was started" : "a copy was started");
+        EXPECT_EQ(standin::M().boxes.size(), c.role == Launcher ? 0u : 3u) << c.why;
         std::vector<std::string> removals;
-        if (c.copy)
+        if (c.role == Copy)
             removals = {c.program, c.program.substr(0, c.program.rfind('\\'))};
         EXPECT_EQ(standin::M().removalsAtRestart, removals) << c.why;
     }
@@ -288,12 +462,13 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
 TEST_F(LauncherTest, TheCopyLoadsTheSystemLibrariesInItsOwnFolderThenInstallsFromThePackage)
 {
     // XP SP1 and later take the current directory out of the DLL search;
-    // NT 4.0, 2000 and XP before SP1 cannot. The package folder is returned
-    // to whatever its name.
+    // NT 4.0, 2000 and XP before SP1 cannot. The folder it was started in is
+    // returned to whatever its name: its own, where the package's files
+    // travelled with it, or the package folder.
     struct {
         bool hasSetDllDirectory;
         std::string package;
-    } cases[] = {{true, "C:\\PKG"}, {false, UnspelledPackage}};
+    } cases[] = {{true, "C:\\PKG"}, {false, UnspelledPackage}, {false, FirstFolder}};
     for (auto &c : cases) {
         StartOver();
         PlaceProgram(c.package, Temp);

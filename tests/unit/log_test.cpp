@@ -42,32 +42,42 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
     // end and writing; where that is refused (the 95 family may refuse it),
     // the file is opened to write and each entry put at its end by a seek.
     // The wide path reaches a temporary directory that ANSI cannot spell;
-    // the 95 family, which lacks the wide calls or fails them, gets the ANSI one.
+    // the 95 family, which lacks the wide calls or fails them, gets the ANSI
+    // one, and may give an append-only handle that cannot write.
     const std::string Unspelled = "C:\\Users\\Σοφία-Юлия\\Temp";
     const std::string Temp = "C:\\TEMP";
     struct {
         const char *why;
         std::string temp;
         std::vector<std::string> missing, refused; // entries missing, calls refused the first time
-        std::string opens;   // each open's form and access: "W append", "A write"
-        bool written = true; // false: the entry is skipped
+        std::string opens;                  // each open's form and access: "W append", "A write"
+        unsigned writes = 1;                // the last writes the entry; 0: it is skipped
+        std::vector<std::string> failing{}; // calls refused every time
     } cases[] = {
         {"every NT", Temp, {}, {}, "W append"},
         {"a temporary directory ANSI cannot spell", Unspelled, {}, {}, "W append"},
         {"appending alone refused", Temp, {}, {"CreateFileW"}, "W append, W write"},
+        {"appending alone giving a handle that cannot write",
+         Temp,
+         {},
+         {"WriteFile"},
+         "W append, W write",
+         2},
         // Written where the file was opened, the entry would overwrite its start.
         {"the seek failing too",
          Temp,
          {},
          {"CreateFileW", "SetFilePointer"},
          "W append, W write",
-         false},
+         0},
         {"no wide calls", Temp, {"GetTempPathW", "CreateFileW"}, {}, "A append"},
         {"wide calls that fail, appending alone refused",
          Temp,
          {},
-         {"GetTempPathW", "CreateFileA"},
-         "A append, A write"},
+         {"CreateFileA"},
+         "A append, A write",
+         1,
+         {"GetTempPathW"}},
     };
     for (auto &c : cases) {
         StartOver();
@@ -76,12 +86,14 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
         standin::M().missingEntries.insert(c.missing.begin(), c.missing.end());
         for (const std::string &function : c.refused)
             standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED, 1);
+        for (const std::string &function : c.failing)
+            standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED);
         Rebind();
         WriteLog("x");
         EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"),
-                  c.written ? "earlier run\r\n03/06/04 09:05:07 x\r\n" : "earlier run\r\n")
-            << c.why;
-        EXPECT_EQ(standin::CallsTo("WriteFile").size(), c.written ? 1u : 0u) << c.why;
+                  c.writes ? "earlier run\r\n03/06/04 09:05:07 x\r\n" : "earlier run\r\n")
+            << c.why << ": the entry written once, or skipped";
+        EXPECT_EQ(standin::CallsTo("WriteFile").size(), c.writes) << c.why;
         std::string opens;
         for (const standin::Call &call : standin::M().calls) {
             if (call.function.compare(0, 10, "CreateFile") == 0) {

@@ -215,7 +215,14 @@ typedef struct _SID_AND_ATTRIBUTES {
 typedef struct _TOKEN_USER {
     SID_AND_ATTRIBUTES User;
 } TOKEN_USER;
-typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+typedef struct _TOKEN_OWNER {
+    PSID Owner;
+} TOKEN_OWNER;
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenOwner = 4 } TOKEN_INFORMATION_CLASS;
+typedef DWORD SECURITY_INFORMATION;
+#define OWNER_SECURITY_INFORMATION 0x00000001
+#define SE_SELF_RELATIVE 0x8000
+#define READ_CONTROL 0x00020000
 #define TOKEN_QUERY 0x0008
 #define ACL_REVISION 2
 #define ACCESS_ALLOWED_ACE_TYPE 0
@@ -237,6 +244,9 @@ typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
 #define GENERIC_READ 0x80000000
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define FILE_READ_ATTRIBUTES 0x00000080
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
@@ -245,6 +255,23 @@ typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMATION is 52 bytes");
 
 // Libraries
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
@@ -323,6 +350,7 @@ DWORD WINAPI GetTickCount(void);
 DWORD WINAPI GetTempPathW(DWORD size, LPWSTR buffer);
 HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failIfExists);
@@ -354,6 +382,8 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
                                 DWORD size, PDWORD needed);
+BOOL WINAPI GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
+                                    PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed);
 BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision);
 BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid);
 BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace);
