@@ -142,10 +142,12 @@ static DWORD SidLength(const BYTE *sid)
 }
 
 // Whether the folder the handle holds is owned by someone other than this
-// process's objects' owner. A file system that keeps no owner (FAT) reports
-// none, or the World (S-1-1-0), which no user can make the owner of a folder
-// of theirs; the hold is all there is then, and the folder is used.
-static int OwnedByAnother(HANDLE folder, PSID ours)
+// process: its owner is neither the one its token gives the objects it makes
+// (for an administrator on XP, the Administrators group) nor its user (Wine
+// reports the user). A file system that keeps no owner (FAT) reports none, or
+// the World (S-1-1-0), which no user can make the owner of a folder of
+// theirs; the hold is all there is then, and the folder is used.
+static int OwnedByAnother(HANDLE folder, PSID owner, PSID user)
 {
     const BYTE World[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}; // S-1-1-0
     DWORD query[OWNER_QUERY_SIZE / sizeof(DWORD)];
@@ -158,11 +160,12 @@ static int OwnedByAnother(HANDLE folder, PSID ours)
     const BYTE *bytes = reinterpret_cast<const BYTE *>(query);
     if (at == 0 || at + 8 > sizeof query || at + SidLength(bytes + at) > sizeof query)
         return 0;
-    const BYTE *owner = bytes + at;
-    const BYTE *const accepted[] = {static_cast<const BYTE *>(ours), World};
+    const BYTE *found = bytes + at;
+    const BYTE *const accepted[] = {static_cast<const BYTE *>(owner),
+                                    static_cast<const BYTE *>(user), World};
     for (const BYTE *other : accepted) {
         DWORD i = 0;
-        while (i < SidLength(other) && owner[i] == other[i])
+        while (i < SidLength(other) && found[i] == other[i])
             ++i;
         if (i == SidLength(other))
             return 0;
@@ -176,10 +179,10 @@ int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold)
     if (TemporaryDirectory(temporary) == 0)
         return 0;
     PrivateAccess access;
-    TokenSidRecord owner;
-    PSID ours;
+    TokenSidRecord ownerRecord;
+    PSID owner;
     if (LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access) ||
-        (ours = TokenSid(TokenOwner, &owner)) == NULL)
+        (owner = TokenSid(TokenOwner, &ownerRecord)) == NULL)
         return 0;
     for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
         char name[2 * RANDOM_BYTES + 1];
@@ -201,7 +204,7 @@ int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold)
             FILE_FLAG_BACKUP_SEMANTICS, NULL);
         if (*hold == INVALID_HANDLE_VALUE)
             continue;
-        if (!OwnedByAnother(*hold, ours))
+        if (!OwnedByAnother(*hold, owner, access.user.user.User.Sid))
             return 1;
         CloseHandle(*hold);
     }

@@ -261,8 +261,9 @@ TEST_F(LauncherTest, AFolderSomeoneElseOwnsByTheTimeItIsHeldIsLeftToThem)
 {
     // Where anyone may delete what the temporary directory holds, another
     // user can remove the new folder and make one of that name as their own
-    // before it is held. A file system that keeps no owner (FAT) reports none
-    // or the World: the hold is all there is there.
+    // before it is held. Ours is owned by the owner the token gives what this
+    // process makes, or by its user. A file system that keeps no owner (FAT)
+    // reports none or the World: the hold is all there is there.
     const std::string World("\1\1\0\0\0\0\0\1\0\0\0\0", 12);
     struct {
         const char *why;
@@ -272,6 +273,8 @@ TEST_F(LauncherTest, AFolderSomeoneElseOwnsByTheTimeItIsHeldIsLeftToThem)
     } cases[] = {
         {"made again by another user", true, AnotherUser, SecondFolder},
         {"ours", true, "", FirstFolder},
+        {"owned by this user, as Wine reports a folder it made", true, standin::M().userSid,
+         FirstFolder},
         {"on a file system that keeps no owner", false, "", FirstFolder},
         {"owned by the World, as such a file system may say", true, World, FirstFolder},
     };
