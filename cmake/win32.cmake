@@ -67,12 +67,12 @@ target_link_options(planted_dll PRIVATE -s -static-libgcc -Wl,--kill-at)
 target_link_libraries(planted_dll PRIVATE kernel32)
 
 # The end-to-end test driver, a Win32 program run under Wine beside the installer.
-add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp
+add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp tests/e2e/machine.cpp tests/e2e/checks.cpp
     tests/e2e/scenarios.cpp tests/e2e/report.cpp tests/e2e/firstbox.cpp)
 target_include_directories(e2e_driver PRIVATE tests)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)
-target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 version kernel32)
+target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 version ntdll kernel32)
 # The version the installer must carry, from the one place it is kept.
 target_compile_definitions(e2e_driver PRIVATE PRODUCT_VERSION="${PROJECT_VERSION}")
 
@@ -118,7 +118,7 @@ set(E2E_SCENARIOS
     first-winxp-yes first-winxp-no first-win2003-yes first-win2003-no
     refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
     refused-winxp64 refused-win2003-64
-    planted-dlls-winxp planted-dlls-nt40 planted-dlls-unicode-folder planted-dlls-unicode-temp
+    planted-dlls-winxp planted-dlls-nt40 planted-dlls-unicode-folder planted-dlls-unicode-temp short-temp
     role-switch-in-package
     cancel files-missing third-missing read-only-installed second-run
     temp-missing copy-ended windir-removed ini-kept signed-release version-info)

@@ -1,8 +1,11 @@
 // What the tests expect of the installer, written once for the unit tests, the
 // stand-in and the end-to-end driver: the texts a user sees, the names it
-// registers and writes, and the package's files.
+// registers and writes, the package's files, and its log's form.
 #ifndef TESTS_EXPECTED_H
 #define TESTS_EXPECTED_H
+
+#include <string>
+#include <vector>
 
 namespace expected {
 
@@ -28,6 +31,48 @@ const unsigned ErrorFlags = 0x10;             // MB_ICONERROR: the refusal and e
 const unsigned InstallQuestionFlags = 0x21;   // MB_OKCANCEL | MB_ICONQUESTION
 const unsigned DefaultQuestionFlags = 0x2024; // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL
 const unsigned CompletionFlags = 0x40;        // MB_ICONINFORMATION
+
+// The log read back: each line's message, with the stamp "MM/DD/YY HH:MM:SS "
+// that opens each entry taken off, and what is wrong with its form, "" when
+// nothing is: every line ends in CR LF, and every line has its stamp but the
+// start entry's second, " BEGIN" (its message begins with a line feed).
+struct LogLines {
+    std::vector<std::string> messages;
+    std::string fault;
+};
+
+inline LogLines ReadLog(const std::string &bytes)
+{
+    LogLines log;
+    const std::string stamp = "dd/dd/dd dd:dd:dd ";
+    for (size_t start = 0, end; start < bytes.size(); start = end + 1) {
+        end = bytes.find('\n', start);
+        bool crlf = end != std::string::npos && end > start && bytes[end - 1] == '\r';
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start - (crlf ? 1 : 0));
+        bool stamped = line.size() >= stamp.size();
+        for (size_t i = 0; stamped && i < stamp.size(); ++i)
+            stamped = stamp[i] == 'd' ? line[i] >= '0' && line[i] <= '9' : line[i] == stamp[i];
+        if (!crlf && log.fault.empty())
+            log.fault = "the line \"" + line + "\" does not end in CR LF";
+        if (!stamped && !(line == " BEGIN" && !log.messages.empty()) && log.fault.empty())
+            log.fault = "the line \"" + line + "\" has no stamp";
+        log.messages.push_back(stamped ? line.substr(stamp.size()) : line);
+    }
+    return log;
+}
+
+// The messages a run leaves: the start entry's two lines, the entries of the
+// first `copied` package files, then the rest.
+inline std::vector<std::string> ExpectedLog(unsigned copied, std::vector<std::string> rest = {})
+{
+    std::vector<std::string> log = {"", " BEGIN"};
+    for (unsigned i = 0; i < copied; ++i)
+        log.push_back(std::string("Copied .\\") + PackageFiles[i]);
+    log.insert(log.end(), rest.begin(), rest.end());
+    return log;
+}
 
 } // namespace expected
 

@@ -1,7 +1,7 @@
 #include "harness.h"
 
 #include <tlhelp32.h>
-#include <winspool.h>
+#include <winternl.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -50,6 +50,47 @@ std::string ProgramOf(DWORD processId)
     return program;
 }
 
+// The current directory of a running process, as its parameters block holds
+// it: the PEB's ProcessParameters (offset 0x10), whose CurrentDirectory's
+// DOS path (offset 0x24 in the 32-bit layout) the system keeps up to date.
+std::string CurrentDirectoryOf(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    PROCESS_BASIC_INFORMATION basic = {};
+    ULONG got = 0;
+    BYTE *parameters = NULL;
+    UNICODE_STRING path = {};
+    std::wstring directory;
+    if (process != NULL &&
+        NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, &got) ==
+            0 &&
+        ReadProcessMemory(process, reinterpret_cast<BYTE *>(basic.PebBaseAddress) + 0x10,
+                          &parameters, sizeof parameters, NULL) &&
+        ReadProcessMemory(process, parameters + 0x24, &path, sizeof path, NULL)) {
+        directory.resize(path.Length / sizeof(wchar_t));
+        if (!ReadProcessMemory(process, path.Buffer, &directory[0], path.Length, NULL))
+            directory.clear();
+    }
+    if (process != NULL)
+        CloseHandle(process);
+    return Utf8(directory);
+}
+
+// Another process tries to rename the private folder that holds the
+// program, and undoes it where it went through; "" for a program in another
+// folder, which is left alone.
+std::string TryRenamingFolder(const std::string &program)
+{
+    std::string folder = program.substr(0, program.rfind('\\'));
+    if (Lower(folder.substr(folder.rfind('\\') + 1)).rfind("scrivox-", 0) != 0)
+        return "";
+    std::wstring from = Wide(folder), to = Wide(folder + "-renamed");
+    if (!MoveFileW(from.c_str(), to.c_str()))
+        return "refused with error " + std::to_string(GetLastError());
+    MoveFileW(to.c_str(), from.c_str());
+    return "renamed";
+}
+
 struct BoxSearch {
     std::set<DWORD> processes;
     HWND found;
@@ -73,26 +114,13 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
 }
 
 // A visible box of the process or of one it started, or null.
-BoxSearch SearchBox(DWORD processId)
+BoxSearch SearchBox(DWORD processId, std::set<DWORD> *seen = NULL)
 {
     BoxSearch search = {ProcessTree(processId), NULL, 0};
+    if (seen != NULL)
+        seen->insert(search.processes.begin(), search.processes.end());
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     return search;
-}
-
-// The names in a folder.
-std::set<std::string> FolderEntries(const std::string &folder)
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
-        names.insert(Utf8(entry.cFileName));
-    while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return names;
 }
 
 // The parent's environment with the scenario's changes, as a block for CreateProcessW.
@@ -279,6 +307,13 @@ std::string Lower(std::string text)
     return text;
 }
 
+std::string LongForm(const std::string &path)
+{
+    wchar_t full[MAX_PATH] = L"";
+    DWORD length = GetLongPathNameW(Wide(path).c_str(), full, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? Utf8(full) : path;
+}
+
 std::wstring Wide(const std::string &utf8)
 {
     std::wstring wide(utf8.size(), L'\0');
@@ -343,6 +378,7 @@ double Seconds()
 RunResult RunInstaller(const RunOptions &options)
 {
     RunResult result;
+    result.installer = options.installer;
     double startedAt = Seconds();
     SetInstallerDefault("", "Version", options.windowsVersion);
     std::string trace;
@@ -365,6 +401,7 @@ RunResult RunInstaller(const RunOptions &options)
     result.processId = process.dwProcessId;
 
     size_t nextAnswer = 0;
+    std::set<DWORD> processes;
     DWORD started = GetTickCount();
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
         if (GetTickCount() - started > RunTimeoutMs) {
@@ -373,7 +410,7 @@ RunResult RunInstaller(const RunOptions &options)
                 EndProcess(id, 99);
             break;
         }
-        BoxSearch search = SearchBox(process.dwProcessId);
+        BoxSearch search = SearchBox(process.dwProcessId, &processes);
         if (search.found == NULL)
             continue;
         HWND box = search.found;
@@ -384,6 +421,8 @@ RunResult RunInstaller(const RunOptions &options)
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
         seen.text = text;
         seen.buttons = Buttons(box);
+        seen.currentDirectory = LongForm(CurrentDirectoryOf(search.owner));
+        seen.folderRename = TryRenamingFolder(seen.program);
         result.boxes.push_back(seen);
         if (!options.screenshotFolder.empty()) {
             Sleep(300);
@@ -409,6 +448,7 @@ RunResult RunInstaller(const RunOptions &options)
     }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     result.finished = true;
+    result.processes = processes.size();
     RunSeconds().push_back(Seconds() - startedAt);
     CloseHandle(process.hProcess);
     if (nextAnswer < options.answers.size() && !options.answersAreDefaults)
@@ -449,198 +489,4 @@ double MillisecondsToFirstBox(const std::string &program, const std::string &fol
     TerminateProcess(process.hProcess, 0);
     CloseHandle(process.hProcess);
     return elapsed;
-}
-
-static void FindFilesBelow(const std::string &folder, const char *name,
-                           std::vector<std::string> *found)
-{
-    for (const std::string &entry : FolderEntries(folder)) {
-        std::string path = folder + "\\" + entry;
-        DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (entry != "." && entry != "..")
-                FindFilesBelow(path, name, found);
-        } else if (Lower(entry) == Lower(name)) {
-            found->push_back(path);
-        }
-    }
-}
-
-std::vector<std::string> FindFiles(const std::string &folder, const char *name)
-{
-    std::vector<std::string> found;
-    PVOID redirection = NULL;
-    BOOL redirected = Wow64DisableWow64FsRedirection(&redirection); // fails outside WOW64
-    FindFilesBelow(folder, name, &found);
-    if (redirected)
-        Wow64RevertWow64FsRedirection(redirection);
-    return found;
-}
-
-bool ReadWholeFile(const std::string &path, std::string *contents)
-{
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    contents->clear();
-    char chunk[4096];
-    DWORD got;
-    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
-        contents->append(chunk, got);
-    CloseHandle(file);
-    return true;
-}
-
-bool WriteWholeFile(const std::string &path, const std::string &contents)
-{
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, NULL);
-    CloseHandle(file);
-    return ok && written == contents.size();
-}
-
-std::string DriverDirectory()
-{
-    char directory[MAX_PATH] = "";
-    DWORD needed = 0;
-    GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(directory), sizeof directory,
-                               &needed);
-    return directory;
-}
-
-std::string TempDirectory()
-{
-    wchar_t directory[MAX_PATH] = L"";
-    GetTempPathW(MAX_PATH, directory);
-    return Utf8(directory);
-}
-
-std::string WindowsDirectory()
-{
-    char directory[MAX_PATH] = "";
-    GetWindowsDirectoryA(directory, sizeof directory);
-    return directory;
-}
-
-static std::string Text(const char *text)
-{
-    return text ? text : "(null)";
-}
-
-DriverState ReadDriver(const char *name, const char *environmentName)
-{
-    DriverState state;
-    DWORD needed = 0, count = 0;
-    std::string environment = environmentName;
-    EnumPrinterDriversA(NULL, &environment[0], 3, NULL, 0, &needed, &count);
-    std::vector<BYTE> buffer(needed + 1);
-    if (!EnumPrinterDriversA(NULL, &environment[0], 3, buffer.data(), needed, &needed, &count))
-        return state;
-    const DRIVER_INFO_3A *drivers = reinterpret_cast<const DRIVER_INFO_3A *>(buffer.data());
-    for (DWORD i = 0; i < count; ++i) {
-        const DRIVER_INFO_3A &d = drivers[i];
-        if (d.pName == NULL || strcmp(d.pName, name) != 0)
-            continue;
-        state.found = true;
-        state.environment = Text(d.pEnvironment);
-        state.driverPath = Text(d.pDriverPath);
-        state.dataFile = Text(d.pDataFile);
-        state.configFile = Text(d.pConfigFile);
-        state.helpFile = Text(d.pHelpFile);
-        state.monitor = Text(d.pMonitorName);
-        state.dataType = Text(d.pDefaultDataType);
-        for (const char *file = d.pDependentFiles; file && *file; file += strlen(file) + 1)
-            state.dependentFiles.push_back(file);
-    }
-    return state;
-}
-
-PrinterState ReadPrinter(const char *name)
-{
-    PrinterState state;
-    HANDLE printer = NULL;
-    std::string writable = name;
-    if (!OpenPrinterA(&writable[0], &printer, NULL))
-        return state;
-    DWORD needed = 0;
-    GetPrinterA(printer, 2, NULL, 0, &needed);
-    std::vector<BYTE> buffer(needed + 1);
-    if (GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
-        const PRINTER_INFO_2A *info = reinterpret_cast<const PRINTER_INFO_2A *>(buffer.data());
-        state.found = true;
-        state.name = Text(info->pPrinterName);
-        state.port = Text(info->pPortName);
-        state.driver = Text(info->pDriverName);
-        state.printProcessor = Text(info->pPrintProcessor);
-        state.dataType = Text(info->pDatatype);
-    }
-    ClosePrinter(printer);
-    return state;
-}
-
-std::string DefaultPrinter()
-{
-    char name[512] = "";
-    DWORD size = sizeof name;
-    if (!GetDefaultPrinterA(name, &size))
-        return "";
-    return name;
-}
-
-std::string DeviceEntry()
-{
-    char device[512] = "";
-    GetProfileStringA("windows", "device", "", device, sizeof device);
-    return device;
-}
-
-// Strings in UTF-8, as the wide call gives them.
-RegistryValue ReadValue(HKEY root, const char *keyName, const char *name)
-{
-    RegistryValue value;
-    HKEY key;
-    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return value;
-    value.keyFound = true;
-    wchar_t data[2048];
-    DWORD size = sizeof data;
-    if (RegQueryValueExW(key, Wide(name).c_str(), NULL, &value.type, reinterpret_cast<BYTE *>(data),
-                         &size) == ERROR_SUCCESS) {
-        value.found = true;
-        bool text =
-            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
-        value.data = text ? Utf8(std::wstring(data, size / sizeof data[0]))
-                          : std::string(reinterpret_cast<const char *>(data), size);
-    }
-    RegCloseKey(key);
-    return value;
-}
-
-std::vector<std::string> SplitLines(const std::string &bytes, bool *allCrLf)
-{
-    std::vector<std::string> lines;
-    *allCrLf = true;
-    for (size_t start = 0, end; start < bytes.size(); start = end + 1) {
-        end = std::min(bytes.find('\n', start), bytes.size());
-        bool cr = end > start && bytes[end - 1] == '\r';
-        *allCrLf = *allCrLf && cr && end < bytes.size();
-        lines.push_back(bytes.substr(start, end - start - (cr ? 1 : 0)));
-    }
-    return lines;
-}
-
-std::string StripStamp(const std::string &line, bool *stamped)
-{
-    const char pattern[] = "dd/dd/dd dd:dd:dd ";
-    *stamped = line.size() >= 18;
-    for (size_t i = 0; *stamped && i < 18; ++i) {
-        if (pattern[i] == 'd' ? !isdigit(static_cast<unsigned char>(line[i]))
-                              : line[i] != pattern[i])
-            *stamped = false;
-    }
-    return *stamped ? line.substr(18) : line;
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,13 @@ struct BoxSeen {
     std::string caption;
     unsigned flags = 0;
     std::string tracedText;
+    // While it was up: the current directory of the process showing it (in
+    // its long form), and
+    // what became of another process's attempt to rename a private folder
+    // that holds that program ("refused with error 32", "renamed"; "" where
+    // the program is in no such folder).
+    std::string currentDirectory;
+    std::string folderRename;
 };
 
 // Paths and names are UTF-8 here; they reach Windows through the wide calls.
@@ -39,13 +47,15 @@ struct RunOptions {
 };
 
 struct RunResult {
-    DWORD processId = 0; // of the process started
+    std::string installer; // the program started
+    DWORD processId = 0;   // of the process started
     bool started = false;
     bool finished = false;
     DWORD exitCode = 0xFFFFFFFF;
     std::vector<BoxSeen> boxes;
     std::vector<std::string> problems;  // unanswerable boxes and the like
     std::vector<std::string> tempAdded; // what the temporary directory holds that it did not
+    size_t processes = 0; // the process started and those it started, as seen while it ran
 };
 
 RunResult RunInstaller(const RunOptions &options);
@@ -56,6 +66,9 @@ std::vector<double> &RunSeconds();
 double Seconds(); // a clock reading, in seconds
 
 std::string Lower(std::string text);
+// The long form of a path that exists, else the path: Wine gives a program
+// its own path in the long form whatever form started it.
+std::string LongForm(const std::string &path);
 std::wstring Wide(const std::string &utf8);
 std::string Utf8(const std::wstring &wide);
 
@@ -75,7 +88,8 @@ void SetInstallerDefault(const std::string &subkey, const char *name, const std:
 // answered; -1 when none came.
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder);
 
-// What the machine holds.
+// What the machine holds (machine.cpp).
+std::set<std::string> FolderEntries(const std::string &folder); // the names in it
 // Every file of that name in the folder or below it, as a 64-bit Windows
 // holds it: WOW64's redirection of System32 is turned off for the search.
 std::vector<std::string> FindFiles(const std::string &folder, const char *name);
@@ -111,10 +125,5 @@ inline RegistryValue ReadUserValue(const char *key, const char *name)
 {
     return ReadValue(HKEY_CURRENT_USER, key, name);
 }
-
-// The log's lines (CR LF stripped) and whether each line ended in CR LF and
-// opened with a well-formed "MM/DD/YY HH:MM:SS " stamp where one belongs.
-std::vector<std::string> SplitLines(const std::string &bytes, bool *allCrLf);
-std::string StripStamp(const std::string &line, bool *stamped);
 
 #endif

@@ -74,9 +74,8 @@ int Report()
 
     std::string log;
     ReadWholeFile(TempDirectory() + expected::LogName, &log);
-    bool crlf;
     PrintLines(("Log entries added to " + TempDirectory() + expected::LogName + ":").c_str(),
-               SplitLines(log.substr(std::min(logBefore.size(), log.size())), &crlf));
+               expected::ReadLog(log.substr(std::min(logBefore.size(), log.size()))).messages);
     std::vector<std::string> files;
     for (const char *name : PackageFiles) {
         std::string bytes;

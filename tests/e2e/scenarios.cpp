@@ -1,7 +1,7 @@
 // e2e_driver scenario and list: the end-to-end scenarios, each a run (or a
 // few) of the real ScrivoxSetup.exe under Wine, and their checks of what it
 // left behind.
-#include "driver.h"
+#include "checks.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -14,285 +14,18 @@
 
 namespace {
 
-using expected::CompletionFlags;
-using expected::CompletionText;
-using expected::DefaultQuestionFlags;
-using expected::DefaultQuestionText;
 using expected::DoFilesErrorText;
 using expected::DriverName;
 using expected::ErrorFlags;
+using expected::ExpectedLog;
 using expected::InstallQuestionFlags;
 using expected::InstallQuestionText;
 using expected::PackageFiles;
-using expected::ProductKey;
 using expected::RefusalText;
 
-struct Checker {
-    std::string scenario;
-    int passed = 0, failed = 0;
-    void Expect(bool ok, const std::string &what)
-    {
-        if (ok) {
-            ++passed;
-            return;
-        }
-        ++failed;
-        printf("FAIL %s: %s\n", scenario.c_str(), what.c_str());
-    }
-    void Equal(const std::string &got, const std::string &expected, const std::string &what)
-    {
-        Expect(got == expected, what + ": got " + Show(got) + ", expected " + Show(expected));
-    }
-    void Equal(unsigned long got, unsigned long expected, const std::string &what)
-    {
-        Expect(got == expected,
-               what + ": got " + std::to_string(got) + ", expected " + std::to_string(expected));
-    }
-};
-
-struct Box {
-    const char *text;
-    unsigned flags;
-    const char *buttons;
-};
-
-std::string PackageFile(const char *name)
+void FirstInstallation(Checker &check, const std::string &windows, bool yes)
 {
-    std::string bytes;
-    ReadWholeFile(options.package + "\\" + name, &bytes);
-    return bytes;
-}
-
-bool Exists(const std::string &path)
-{
-    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool CopyTo(const std::string &from, const std::string &to)
-{
-    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE);
-}
-
-// Whether the system's ANSI code page lacks a character of the text.
-bool AnsiCannotSpell(const std::string &text)
-{
-    BOOL lacking = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Wide(text).c_str(), -1, NULL, 0, NULL,
-                        &lacking);
-    return lacking != FALSE;
-}
-
-// Whether path is TEMP\Scrivox-<16 hexadecimal digits>\ScrivoxSetup.exe.
-bool IsPrivateCopy(const std::string &path)
-{
-    std::string prefix = Lower(TempDirectory() + "Scrivox-");
-    std::string name = "\\scrivoxsetup.exe";
-    std::string lower = Lower(path);
-    if (lower.size() != prefix.size() + 16 + name.size() ||
-        lower.compare(0, prefix.size(), prefix) ||
-        lower.compare(prefix.size() + 16, name.size(), name))
-        return false;
-    return lower.find_first_not_of("0123456789abcdef", prefix.size()) == prefix.size() + 16;
-}
-
-// The files the system is to delete at the next restart.
-std::string PendingRemovals()
-{
-    RegistryValue pending =
-        ReadValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-                  "PendingFileRenameOperations");
-    return Lower(pending.data);
-}
-
-// Who shows the boxes: the private copy the installer starts, or, where no
-// copy can be made, the installer itself.
-enum class ShownBy { PrivateCopy, Installer };
-
-void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
-               const std::vector<Box> &boxes, ShownBy shownBy = ShownBy::PrivateCopy)
-{
-    check.Expect(result.started && result.finished, "the installer ran to its end");
-    for (const std::string &problem : result.problems)
-        check.Expect(false, problem);
-    check.Equal(result.exitCode, exitCode, "exit status");
-    check.Equal(result.boxes.size(), boxes.size(), "number of message boxes");
-    for (size_t i = 0; i < result.boxes.size() && i < boxes.size(); ++i) {
-        const BoxSeen &seen = result.boxes[i];
-        std::string which = "box " + std::to_string(i + 1);
-        check.Equal(seen.text, boxes[i].text, which + " text");
-        check.Equal(seen.buttons, boxes[i].buttons, which + " buttons");
-        if (shownBy == ShownBy::Installer) {
-            check.Equal(Lower(seen.program), Lower(options.installer), which + " shown by");
-        } else {
-            std::string folder = seen.program.substr(0, seen.program.rfind('\\'));
-            check.Expect(IsPrivateCopy(seen.program),
-                         which + " shown by a private copy, got " + Show(seen.program));
-            check.Expect(!Exists(folder), "the private folder " + folder + " is gone");
-            std::string removals = PendingRemovals();
-            check.Expect(removals.find(Lower(seen.program)) != std::string::npos &&
-                             removals.find(Lower(folder) + std::string(1, '\0')) !=
-                                 std::string::npos,
-                         "the copy and its folder are to be removed at restart");
-        }
-        check.Expect(seen.traced, which + " found in the relay trace of MessageBoxA");
-        if (!seen.traced)
-            continue;
-        check.Equal(seen.tracedText, boxes[i].text, which + " text passed");
-        check.Equal(seen.caption, expected::Caption, which + " caption");
-        check.Equal(seen.owner, "00000000", which + " owner");
-        check.Equal(seen.flags, boxes[i].flags, which + " style flags");
-    }
-    std::string added;
-    for (const std::string &name : result.tempAdded) {
-        if (name != expected::LogName)
-            added += name + " ";
-    }
-    check.Equal(added, "", "what the run left in " + TempDirectory() + " but the log");
-}
-
-// The message parts of the log's entries; every line ends in CR LF and every
-// entry opens with a stamp (the start entry's second line has none).
-std::vector<std::string> LogMessages(Checker &check)
-{
-    std::string bytes;
-    if (!ReadWholeFile(TempDirectory() + expected::LogName, &bytes))
-        return {"(no log file)"};
-    bool crlf;
-    std::vector<std::string> lines = SplitLines(bytes, &crlf);
-    check.Expect(crlf, "every line of the log ends in CR LF");
-    std::vector<std::string> messages;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        bool stamped;
-        std::string message = StripStamp(lines[i], &stamped);
-        bool continuation = i > 0 && lines[i] == " BEGIN";
-        check.Expect(stamped || continuation, "log line " + Show(lines[i]) + " has its stamp");
-        messages.push_back(message);
-    }
-    return messages;
-}
-
-std::string Join(const std::vector<std::string> &lines)
-{
-    std::string joined;
-    for (const std::string &line : lines)
-        joined += line + "|";
-    return joined;
-}
-
-std::vector<std::string> ExpectedLog(int copied, std::vector<std::string> tail = {})
-{
-    std::vector<std::string> log = {"", " BEGIN"};
-    for (int i = 0; i < copied; ++i)
-        log.push_back(std::string("Copied .\\") + PackageFiles[i]);
-    log.insert(log.end(), tail.begin(), tail.end());
-    return log;
-}
-
-void ExpectFiles(Checker &check, int copied)
-{
-    for (int i = 0; i < 4; ++i) {
-        std::string bytes;
-        bool present = ReadWholeFile(DriverDirectory() + "\\" + PackageFiles[i], &bytes);
-        if (i < copied)
-            check.Expect(present && bytes == PackageFile(PackageFiles[i]),
-                         std::string(PackageFiles[i]) +
-                             " is in the driver directory byte for byte");
-        else
-            check.Expect(!present,
-                         std::string(PackageFiles[i]) + " is not in the driver directory");
-    }
-}
-
-std::string BaseName(const std::string &path)
-{
-    return path.substr(path.rfind('\\') + 1);
-}
-
-void ExpectRegistered(Checker &check)
-{
-    DriverState driver = ReadDriver(DriverName);
-    check.Expect(driver.found, "the driver is registered");
-    check.Equal(driver.environment, "Windows NT x86", "driver environment");
-    check.Equal(BaseName(driver.driverPath), "SCRVDRV.DLL", "driver file");
-    check.Equal(BaseName(driver.dataFile), "SCRIVOX.PPD", "driver data file");
-    check.Equal(BaseName(driver.configFile), "SCRVUI.DLL", "driver configuration file");
-    // The query reports an empty help file as null; the stored record shows what was given.
-    std::string stored = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\"
-                                     "Windows NT x86\\Drivers\\Version-3\\") +
-                         DriverName;
-    RegistryValue help = ReadValue(HKEY_LOCAL_MACHINE, stored.c_str(), "Help File");
-    check.Expect(help.found, "the driver's help file is stored");
-    check.Equal(help.data.substr(0, help.data.find('\0')), "", "driver help file");
-    check.Equal(driver.dataType, "RAW", "driver default data type");
-    std::string dependents;
-    for (const std::string &file : driver.dependentFiles)
-        dependents += BaseName(file) + ";";
-    check.Equal(dependents, "SCRVDRV.DLL;SCRVUI.DLL;SCRVUMPD.DLL;SCRIVOX.PPD;",
-                "driver dependent files");
-
-    PrinterState printer = ReadPrinter(DriverName);
-    check.Expect(printer.found, "the printer is registered");
-    check.Equal(printer.name, DriverName, "printer name");
-    check.Equal(printer.port, "LPT1:", "printer port");
-    check.Equal(printer.driver, DriverName, "printer driver");
-    check.Equal(printer.printProcessor, "WinPrint", "printer print processor");
-    check.Equal(printer.dataType, "RAW", "printer data type");
-}
-
-void ExpectNotRegistered(Checker &check)
-{
-    for (const char *environment : {"Windows NT x86", "Windows x64"})
-        check.Expect(!ReadDriver(DriverName, environment).found,
-                     std::string("no driver is registered for ") + environment);
-    check.Expect(!ReadPrinter(DriverName).found, "no printer is registered");
-    check.Expect(!ReadUserValue(ProductKey, "").keyFound, "no settings key is written");
-    check.Equal(IniBytes(), "(no file)", "outval.ini");
-}
-
-void ExpectSettings(Checker &check, const std::string &logDir)
-{
-    RegistryValue dir = ReadUserValue(ProductKey, "LogDir");
-    check.Expect(dir.found, "LogDir is written");
-    check.Equal(dir.type, REG_SZ, "LogDir type");
-    check.Equal(dir.data, logDir + std::string(1, '\0'), "LogDir data");
-    RegistryValue trueType = ReadUserValue(ProductKey, "QrnTrueType");
-    check.Equal(trueType.type, REG_SZ, "QrnTrueType type");
-    check.Equal(trueType.data, std::string("Yes\0", 4), "QrnTrueType data");
-    check.Expect(IniBytes().find("[Values]\r\nOutput Mode=1\r\n") != std::string::npos,
-                 "outval.ini holds [Values] Output Mode=1, got " + Show(IniBytes()));
-}
-
-const std::vector<Box> CompleteBoxes = {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"},
-                                        {DefaultQuestionText, DefaultQuestionFlags, "Yes,No"},
-                                        {CompletionText, CompletionFlags, "OK"}};
-
-// A whole first installation, answered "ok" and then yes or no, and all it
-// leaves behind: boxes, exit status, files, spooler, settings, log and default.
-RunResult ExpectFirstInstallation(Checker &check, RunOptions run, bool yes)
-{
-    std::string windows = run.windowsVersion;
-    run.answers = {"ok", yes ? "yes" : "no"};
-    std::string before = DefaultPrinter();
-    RunResult result = RunInstaller(run);
-    ExpectRun(check, result, 1, CompleteBoxes);
-    ExpectFiles(check, 4);
-    ExpectRegistered(check);
-    ExpectSettings(check, WindowsDirectory());
-    check.Equal(Join(LogMessages(check)), Join(ExpectedLog(4, {"Result = 0"})), "log");
-    if (yes) {
-        check.Equal(DefaultPrinter(), DriverName, "default printer");
-        if (windows == "nt40")
-            check.Equal(DeviceEntry(), expected::DeviceEntry, "win.ini device entry");
-    } else {
-        check.Equal(DefaultPrinter(), before, "default printer unchanged");
-    }
-    return result;
-}
-
-void FirstInstallation(Checker &check, const std::string &name, const std::string &windows,
-                       bool yes)
-{
-    ExpectFirstInstallation(check, MakeRun(MakeWorkingFolder(name), windows, {}), yes);
+    ExpectFirstInstallation(check, MakeRun(MakeWorkingFolder(check.scenario), windows, {}), yes);
 }
 
 std::string FolderOf(const std::string &path)
@@ -316,9 +49,10 @@ enum class Unspelled { Nowhere, PackageFolder, TempDirectory };
 // itself, the process started there may never start USER32 or GDI32 (whose
 // start-up loads DLLs by name), the plant must never run, and the
 // installation must be the usual one, its log in the temporary directory.
-void PlantedDlls(Checker &check, const std::string &name, const std::string &windows,
+void PlantedDlls(Checker &check, const std::string &windows,
                  Unspelled unspelled = Unspelled::Nowhere)
 {
+    const std::string &name = check.scenario;
     std::string folder = MakeWorkingFolder(
         unspelled == Unspelled::PackageFolder ? name + " " + UnspelledName : name);
     if (unspelled != Unspelled::Nowhere) {
@@ -386,11 +120,11 @@ void PlantedDlls(Checker &check, const std::string &name, const std::string &win
 // Refused before anything is done: the box, the start entry alone, and no
 // package file anywhere under the Windows directory (in a 64-bit prefix,
 // System32 as well as SysWOW64).
-void Refused(Checker &check, const std::string &name, const std::string &windows)
+void Refused(Checker &check, const std::string &windows)
 {
-    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(name), windows, {}));
+    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(check.scenario), windows, {}));
     ExpectRun(check, result, 0, {{RefusalText, ErrorFlags, "OK"}});
-    check.Equal(Join(LogMessages(check)), Join(ExpectedLog(0)), "log");
+    ExpectLog(check, ExpectedLog(0));
     ExpectFiles(check, 0);
     std::vector<std::string> found;
     for (const char *file : PackageFiles) {
@@ -408,16 +142,15 @@ std::string FailureText(const char *name)
 
 // The working folder lacks the files in `omit`, so the copy of package file
 // number `failed` fails: its failure box, then "Error 01", and nothing registered.
-void CopyFails(Checker &check, const std::string &name, const std::vector<std::string> &omit,
-               int failed)
+void CopyFails(Checker &check, const std::vector<std::string> &omit, int failed)
 {
-    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(name, omit), "winxp", {}));
+    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(check.scenario, omit), "winxp", {}));
     std::string failure = FailureText(PackageFiles[failed]);
     ExpectRun(check, result, 0,
               {{failure.c_str(), ErrorFlags, "OK"}, {DoFilesErrorText, ErrorFlags, "OK"}});
     ExpectFiles(check, failed);
     ExpectNotRegistered(check);
-    check.Equal(Join(LogMessages(check)), Join(ExpectedLog(failed)), "log");
+    ExpectLog(check, ExpectedLog(failed));
 }
 
 // The signed release as a user gets it: the archive's one folder copied as it
@@ -458,75 +191,86 @@ std::vector<Scenario> Scenarios()
     for (const char *windows : accepted) {
         for (bool yes : {true, false}) {
             std::string name = std::string("first-") + windows + (yes ? "-yes" : "-no");
-            list.push_back({strdup(name.c_str()),
-                            [=](Checker &c) { FirstInstallation(c, name, windows, yes); }});
+            list.push_back(
+                {strdup(name.c_str()), [=](Checker &c) { FirstInstallation(c, windows, yes); }});
         }
     }
     const char *const refused[] = {"nt351", "win95", "win98",   "winme",     "vista",
                                    "win7",  "win10", "winxp64", "win2003-64"};
     for (const char *windows : refused) {
         std::string name = std::string("refused-") + windows;
-        list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, name, windows); }});
+        list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, windows); }});
     }
     for (const char *windows : {"winxp", "nt40"}) {
         std::string name = std::string("planted-dlls-") + windows;
-        list.push_back({strdup(name.c_str()), [=](Checker &c) { PlantedDlls(c, name, windows); }});
+        list.push_back({strdup(name.c_str()), [=](Checker &c) { PlantedDlls(c, windows); }});
     }
-    list.push_back({"planted-dlls-unicode-folder", [](Checker &c) {
-                        PlantedDlls(c, "planted-dlls-unicode-folder", "winxp",
-                                    Unspelled::PackageFolder);
-                    }});
-    list.push_back({"planted-dlls-unicode-temp", [](Checker &c) {
-                        PlantedDlls(c, "planted-dlls-unicode-temp", "winxp",
-                                    Unspelled::TempDirectory);
+    list.push_back({"planted-dlls-unicode-folder",
+                    [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::PackageFolder); }});
+    list.push_back({"planted-dlls-unicode-temp",
+                    [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::TempDirectory); }});
+    list.push_back({"short-temp", [](Checker &c) {
+                        // XP gives an administrator the temporary directory in its short
+                        // form, which Wine gives the copy back in the long one.
+                        std::string folder = "C:\\Documents and Settings";
+                        for (const char *part : {"", "\\Setup User", "\\Local Settings", "\\Temp"})
+                            CreateDirectoryW(Wide(folder += part).c_str(), NULL);
+                        wchar_t shortForm[MAX_PATH] = L"";
+                        GetShortPathNameW(Wide(folder).c_str(), shortForm, MAX_PATH);
+                        std::string temp = Utf8(shortForm);
+                        c.Expect(temp.find(' ') == std::string::npos &&
+                                     temp.find('~') != std::string::npos,
+                                 "the temporary directory's short form, got " + Show(temp));
+                        SetEnvironmentVariableW(L"TEMP", shortForm);
+                        SetEnvironmentVariableW(L"TMP", shortForm);
+                        c.Equal(TempDirectory(), temp + "\\", "the temporary directory");
+                        FirstInstallation(c, "winxp", true);
                     }});
     list.push_back({"role-switch-in-package", [](Checker &c) {
                         // Another program starts the installer in its package folder with
-                        // the role switch alone: it is the launcher there, and never
-                        // removes itself.
-                        std::string folder = MakeWorkingFolder("role-switch-in-package");
+                        // the role switch alone: it installs in place there, starting no
+                        // copy, and never removes itself.
+                        std::string folder = MakeWorkingFolder(c.scenario);
                         RunOptions run = MakeRun(folder, "winxp", {"ok", "no"});
                         run.installer = folder + "\\ScrivoxSetup.exe";
                         run.commandLine = "/private-copy";
                         c.Expect(CopyTo(options.installer, run.installer),
                                  "the installer is in the package folder");
-                        ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
+                        ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
                         c.Expect(PendingRemovals().find(Lower(folder)) == std::string::npos,
                                  "nothing of the package folder is to be removed at restart, got " +
                                      Show(PendingRemovals()));
                         c.Expect(Exists(run.installer), "the installer is still there");
                     }});
     list.push_back({"cancel", [](Checker &c) {
-                        RunResult result =
-                            RunInstaller(MakeRun(MakeWorkingFolder("cancel"), "winxp", {"cancel"}));
+                        RunResult result = RunInstaller(
+                            MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"cancel"}));
                         ExpectRun(c, result, 0,
                                   {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"},
                                    {DoFilesErrorText, ErrorFlags, "OK"}});
                         ExpectFiles(c, 4);
                         ExpectNotRegistered(c);
-                        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(4)), "log");
+                        ExpectLog(c, ExpectedLog(4));
                     }});
-    list.push_back(
-        {"files-missing", [](Checker &c) {
-             CopyFails(c, "files-missing", {std::begin(PackageFiles), std::end(PackageFiles)}, 0);
-         }});
-    list.push_back(
-        {"third-missing", [](Checker &c) { CopyFails(c, "third-missing", {PackageFiles[2]}, 2); }});
+    list.push_back({"files-missing", [](Checker &c) {
+                        CopyFails(c, {std::begin(PackageFiles), std::end(PackageFiles)}, 0);
+                    }});
+    list.push_back({"third-missing", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2); }});
     list.push_back({"read-only-installed", [](Checker &c) {
                         for (const char *name : PackageFiles) {
                             std::string path = DriverDirectory() + "\\" + name;
                             WriteWholeFile(path, "an older version");
                             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
                         }
-                        RunResult result = RunInstaller(MakeRun(
-                            MakeWorkingFolder("read-only-installed"), "winxp", {"ok", "no"}));
+                        RunResult result = RunInstaller(
+                            MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"}));
                         ExpectRun(c, result, 1, CompleteBoxes);
                         ExpectFiles(c, 4);
                         ExpectRegistered(c);
                     }});
     list.push_back(
         {"second-run", [](Checker &c) {
-             std::string folder = MakeWorkingFolder("second-run");
+             std::string folder = MakeWorkingFolder(c.scenario);
              ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
              ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
              ExpectFiles(c, 4);
@@ -537,11 +281,11 @@ std::vector<Scenario> Scenarios()
              std::vector<std::string> once = ExpectedLog(4, {"Result = 0"});
              std::vector<std::string> twice = once;
              twice.insert(twice.end(), once.begin(), once.end());
-             c.Equal(Join(LogMessages(c)), Join(twice), "log of both runs");
+             ExpectLog(c, twice, "log of both runs");
          }});
     list.push_back(
         {"temp-missing", [](Checker &c) {
-             RunOptions run = MakeRun(MakeWorkingFolder("temp-missing"), "winxp", {"ok", "no"});
+             RunOptions run = MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"});
              run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
              // No private folder can be made: the installation runs in place.
              ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
@@ -556,20 +300,20 @@ std::vector<Scenario> Scenarios()
     list.push_back({"copy-ended", [](Checker &c) {
                         // End Task on the copy's question: the run ends with the copy's
                         // status, nothing is left behind, and the next run completes.
-                        std::string folder = MakeWorkingFolder("copy-ended");
+                        std::string folder = MakeWorkingFolder(c.scenario);
                         RunOptions run = MakeRun(folder, "winxp", {});
                         run.endAtBox = 1;
                         run.endStatus = 42;
                         ExpectRun(c, RunInstaller(run), 42,
                                   {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"}});
                         ExpectNotRegistered(c);
-                        c.Equal(Join(LogMessages(c)), Join(ExpectedLog(4)), "log of the ended run");
+                        ExpectLog(c, ExpectedLog(4), "log of the ended run");
                         DeleteFileW(Wide(TempDirectory() + expected::LogName).c_str());
                         ExpectFirstInstallation(c, MakeRun(folder, "winxp", {}), false);
                     }});
     list.push_back(
         {"windir-removed", [](Checker &c) {
-             RunOptions run = MakeRun(MakeWorkingFolder("windir-removed"), "winxp", {"ok", "no"});
+             RunOptions run = MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"});
              run.removeEnvironment = {"windir"};
              ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
              ExpectSettings(c, WindowsDirectory());
@@ -580,7 +324,7 @@ std::vector<Scenario> Scenarios()
              WriteWholeFile(ini,
                             "[Other]\r\nkey=value\r\n[Values]\r\nKeep=this\r\nOutput Mode=7\r\n");
              ExpectRun(c,
-                       RunInstaller(MakeRun(MakeWorkingFolder("ini-kept"), "winxp", {"ok", "no"})),
+                       RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
                        1, CompleteBoxes);
              char text[64];
              GetPrivateProfileStringA("Other", "key", "", text, sizeof text, ini.c_str());

@@ -34,12 +34,7 @@ TEST_F(FilesTest, AFirstInstallationCopiesTheFourFilesInOrderAndAsks)
     auto firstCopy = std::find(called.begin(), called.end(), "CopyFileA");
     EXPECT_LT(firstReset, firstCopy) << "attributes are reset before the copy";
 
-    std::vector<std::string> log = LogMessages();
-    std::vector<std::string> expected = {"", " BEGIN"};
-    for (const std::string &entry : CopiedEntries(4))
-        expected.push_back(entry);
-    expected.push_back("Result = 0");
-    EXPECT_EQ(log, expected);
+    EXPECT_EQ(LogMessages(), ExpectedLog(4, {"Result = 0"}));
     EXPECT_TRUE(BoxesAre({{InstallQuestionText, InstallQuestionType},
                           {DefaultQuestionText, DefaultQuestionType},
                           {CompletionText, MB_ICONINFORMATION}}));
@@ -73,10 +68,7 @@ TEST_F(FilesTest, AMissingThirdFileStopsTheCopiesThere)
     EXPECT_EQ(RunInstaller(), 0);
     EXPECT_TRUE(BoxesAre({{" .\\SCRVUI.DLL => \n " + Destination("SCRVUI.DLL"), MB_ICONERROR},
                           {DoFilesErrorText, MB_ICONERROR}}));
-    std::vector<std::string> expected = {"", " BEGIN"};
-    for (const std::string &entry : CopiedEntries(2))
-        expected.push_back(entry);
-    EXPECT_EQ(LogMessages(), expected);
+    EXPECT_EQ(LogMessages(), ExpectedLog(2));
     EXPECT_EQ(standin::CallsTo("CopyFileA").size(), 3u) << "the fourth file is never attempted";
     EXPECT_TRUE(standin::FileExists(Destination("SCRVDRV.DLL")));
     EXPECT_FALSE(standin::FileExists(Destination("SCRVUMPD.DLL")));

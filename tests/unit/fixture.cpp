@@ -60,19 +60,9 @@ void InstallerTest::SetVersion(DWORD platform, DWORD major, DWORD minor)
 
 std::vector<std::string> InstallerTest::LogMessages()
 {
-    std::string log = standin::FileContents(LogPath);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        std::string line = log.substr(start, end - start);
-        // "MM/DD/YY HH:MM:SS " opens every entry.
-        if (line.size() >= 18 && line[2] == '/' && line[5] == '/' && line[8] == ' ' &&
-            line[11] == ':' && line[14] == ':' && line[17] == ' ')
-            line = line.substr(18);
-        lines.push_back(line);
-    }
-    EXPECT_EQ(start, log.size()) << "the log does not end in CR LF";
-    return lines;
+    expected::LogLines log = expected::ReadLog(standin::FileContents(LogPath));
+    EXPECT_EQ(log.fault, "") << "the log's form";
+    return log.messages;
 }
 
 std::vector<std::string> InstallerTest::LogAfterCopies()
@@ -119,14 +109,6 @@ void InstallerTest::ExpectRefused(const char *why)
                    << "\" owner none";
     }
     return ::testing::AssertionSuccess();
-}
-
-std::vector<std::string> CopiedEntries(unsigned count)
-{
-    std::vector<std::string> entries;
-    for (unsigned i = 0; i < count; ++i)
-        entries.push_back(std::string("Copied .\\") + expected::PackageFiles[i]);
-    return entries;
 }
 
 std::vector<std::string> LibrariesLoaded()

@@ -22,6 +22,7 @@ struct ExpectedBox {
 using expected::CompletionText;
 using expected::DefaultQuestionText;
 using expected::DoFilesErrorText;
+using expected::ExpectedLog;
 using expected::InstallQuestionText;
 using expected::RefusalText;
 const UINT InstallQuestionType = expected::InstallQuestionFlags;
@@ -45,7 +46,7 @@ protected:
     // when the machine's command line says so.
     static int StartProgram();
     static void Answer(std::vector<int> answers);
-    // The log's lines, CR LF removed, with each line's leading timestamp cut off.
+    // The log's messages (expected::ReadLog), its form checked.
     static std::vector<std::string> LogMessages();
     // The log's messages after the start entry and the four "Copied" entries.
     static std::vector<std::string> LogAfterCopies();
@@ -64,8 +65,5 @@ protected:
 
 // The file names of the libraries LoadLibraryExA was asked for, in order.
 std::vector<std::string> LibrariesLoaded();
-
-// The log entries of the first `count` package files copied.
-std::vector<std::string> CopiedEntries(unsigned count);
 
 #endif

@@ -118,7 +118,7 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
 
 TEST_F(LogTest, TwoRunsAppendToTheSameFile)
 {
-    standin::PutFile(LogPath, "earlier run\r\n");
+    standin::PutFile(LogPath, "03/05/04 18:00:00 earlier run\r\n");
     Answer({IDOK, IDNO});
     ASSERT_EQ(RunInstaller(), 1);
     memset(MessageBuffer, 0, sizeof MessageBuffer);
@@ -126,7 +126,8 @@ TEST_F(LogTest, TwoRunsAppendToTheSameFile)
     standin::M().clock.wDay = 7;
     ASSERT_EQ(RunInstaller(), 1);
     std::string log = standin::FileContents(LogPath);
-    EXPECT_EQ(log.rfind("earlier run\r\n03/06/04 09:05:07 \r\n BEGIN\r\n", 0), 0u) << log;
+    EXPECT_EQ(log.rfind("03/05/04 18:00:00 earlier run\r\n03/06/04 09:05:07 \r\n BEGIN\r\n", 0), 0u)
+        << log;
     EXPECT_NE(log.find("\r\n03/07/04 09:05:07 \r\n BEGIN\r\n"), std::string::npos) << log;
     std::vector<std::string> messages = LogMessages();
     EXPECT_EQ(std::count(messages.begin(), messages.end(), " BEGIN"), 2);

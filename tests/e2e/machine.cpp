@@ -1,0 +1,192 @@
+// What the machine holds, read back after a run: files and folders, the
+// spooler's driver and printer, the default printer and the registry.
+#include "harness.h"
+
+#include <winspool.h>
+
+#include <string.h>
+
+#include <algorithm>
+
+std::set<std::string> FolderEntries(const std::string &folder)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(Wide(folder + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.insert(Utf8(entry.cFileName));
+    while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
+static void FindFilesBelow(const std::string &folder, const char *name,
+                           std::vector<std::string> *found)
+{
+    for (const std::string &entry : FolderEntries(folder)) {
+        std::string path = folder + "\\" + entry;
+        DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (entry != "." && entry != "..")
+                FindFilesBelow(path, name, found);
+        } else if (Lower(entry) == Lower(name)) {
+            found->push_back(path);
+        }
+    }
+}
+
+std::vector<std::string> FindFiles(const std::string &folder, const char *name)
+{
+    std::vector<std::string> found;
+    PVOID redirection = NULL;
+    BOOL redirected = Wow64DisableWow64FsRedirection(&redirection); // fails outside WOW64
+    FindFilesBelow(folder, name, &found);
+    if (redirected)
+        Wow64RevertWow64FsRedirection(redirection);
+    return found;
+}
+
+bool ReadWholeFile(const std::string &path, std::string *contents)
+{
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    contents->clear();
+    char chunk[4096];
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
+        contents->append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
+bool WriteWholeFile(const std::string &path, const std::string &contents)
+{
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, NULL);
+    CloseHandle(file);
+    return ok && written == contents.size();
+}
+
+std::string DriverDirectory()
+{
+    char directory[MAX_PATH] = "";
+    DWORD needed = 0;
+    GetPrinterDriverDirectoryA(NULL, NULL, 1, reinterpret_cast<LPBYTE>(directory), sizeof directory,
+                               &needed);
+    return directory;
+}
+
+std::string TempDirectory()
+{
+    wchar_t directory[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, directory);
+    return Utf8(directory);
+}
+
+std::string WindowsDirectory()
+{
+    char directory[MAX_PATH] = "";
+    GetWindowsDirectoryA(directory, sizeof directory);
+    return directory;
+}
+
+static std::string Text(const char *text)
+{
+    return text ? text : "(null)";
+}
+
+DriverState ReadDriver(const char *name, const char *environmentName)
+{
+    DriverState state;
+    DWORD needed = 0, count = 0;
+    std::string environment = environmentName;
+    EnumPrinterDriversA(NULL, &environment[0], 3, NULL, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 1);
+    if (!EnumPrinterDriversA(NULL, &environment[0], 3, buffer.data(), needed, &needed, &count))
+        return state;
+    const DRIVER_INFO_3A *drivers = reinterpret_cast<const DRIVER_INFO_3A *>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+        const DRIVER_INFO_3A &d = drivers[i];
+        if (d.pName == NULL || strcmp(d.pName, name) != 0)
+            continue;
+        state.found = true;
+        state.environment = Text(d.pEnvironment);
+        state.driverPath = Text(d.pDriverPath);
+        state.dataFile = Text(d.pDataFile);
+        state.configFile = Text(d.pConfigFile);
+        state.helpFile = Text(d.pHelpFile);
+        state.monitor = Text(d.pMonitorName);
+        state.dataType = Text(d.pDefaultDataType);
+        for (const char *file = d.pDependentFiles; file && *file; file += strlen(file) + 1)
+            state.dependentFiles.push_back(file);
+    }
+    return state;
+}
+
+PrinterState ReadPrinter(const char *name)
+{
+    PrinterState state;
+    HANDLE printer = NULL;
+    std::string writable = name;
+    if (!OpenPrinterA(&writable[0], &printer, NULL))
+        return state;
+    DWORD needed = 0;
+    GetPrinterA(printer, 2, NULL, 0, &needed);
+    std::vector<BYTE> buffer(needed + 1);
+    if (GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
+        const PRINTER_INFO_2A *info = reinterpret_cast<const PRINTER_INFO_2A *>(buffer.data());
+        state.found = true;
+        state.name = Text(info->pPrinterName);
+        state.port = Text(info->pPortName);
+        state.driver = Text(info->pDriverName);
+        state.printProcessor = Text(info->pPrintProcessor);
+        state.dataType = Text(info->pDatatype);
+    }
+    ClosePrinter(printer);
+    return state;
+}
+
+std::string DefaultPrinter()
+{
+    char name[512] = "";
+    DWORD size = sizeof name;
+    if (!GetDefaultPrinterA(name, &size))
+        return "";
+    return name;
+}
+
+std::string DeviceEntry()
+{
+    char device[512] = "";
+    GetProfileStringA("windows", "device", "", device, sizeof device);
+    return device;
+}
+
+// Strings in UTF-8, as the wide call gives them.
+RegistryValue ReadValue(HKEY root, const char *keyName, const char *name)
+{
+    RegistryValue value;
+    HKEY key;
+    if (RegOpenKeyExA(root, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return value;
+    value.keyFound = true;
+    wchar_t data[2048];
+    DWORD size = sizeof data;
+    if (RegQueryValueExW(key, Wide(name).c_str(), NULL, &value.type, reinterpret_cast<BYTE *>(data),
+                         &size) == ERROR_SUCCESS) {
+        value.found = true;
+        bool text =
+            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+        value.data = text ? Utf8(std::wstring(data, size / sizeof data[0]))
+                          : std::string(reinterpret_cast<const char *>(data), size);
+    }
+    RegCloseKey(key);
+    return value;
+}
