@@ -55,52 +55,11 @@ enum SystemLibrary {
     LIBRARY_SPOOLER,
     SYSTEM_LIBRARY_COUNT
 };
+// The entries, in the order of their list (include/system_entries.inc).
 enum SystemEntry {
-    // KERNEL32, newer than NT 4.0
-    ENTRY_IS_WOW64_PROCESS,
-    ENTRY_GET_NATIVE_SYSTEM_INFO,
-    ENTRY_SET_DLL_DIRECTORY,
-    // KERNEL32's wide calls, which every NT has and the 95 family lacks or
-    // fails: the log's two first, then the private copy's, to the last; with
-    // them the query of what folder a handle holds.
-    ENTRY_GET_TEMP_PATH_W,
-    ENTRY_CREATE_FILE_W,
-    ENTRY_GET_FILE_INFORMATION_BY_HANDLE,
-    ENTRY_GET_MODULE_FILE_NAME_W,
-    ENTRY_CREATE_DIRECTORY_W,
-    ENTRY_COPY_FILE_W,
-    ENTRY_SET_FILE_ATTRIBUTES_W,
-    ENTRY_GET_STARTUP_INFO_W,
-    ENTRY_CREATE_PROCESS_W,
-    ENTRY_DELETE_FILE_W,
-    ENTRY_REMOVE_DIRECTORY_W,
-    ENTRY_MOVE_FILE_EX_W,
-    ENTRY_GET_CURRENT_DIRECTORY_W,
-    ENTRY_SET_CURRENT_DIRECTORY_W,
-    // USER32
-    ENTRY_MESSAGE_BOX,
-    ENTRY_SEND_MESSAGE_TIMEOUT,
-    // ADVAPI32; the last two are newer than NT 4.0
-    ENTRY_REG_CREATE_KEY_EX,
-    ENTRY_REG_SET_VALUE_EX,
-    ENTRY_OPEN_PROCESS_TOKEN,
-    ENTRY_GET_TOKEN_INFORMATION,
-    ENTRY_GET_KERNEL_OBJECT_SECURITY,
-    ENTRY_INITIALIZE_ACL,
-    ENTRY_ADD_ACCESS_ALLOWED_ACE,
-    ENTRY_GET_ACE,
-    ENTRY_INITIALIZE_SECURITY_DESCRIPTOR,
-    ENTRY_SET_SECURITY_DESCRIPTOR_DACL,
-    ENTRY_SET_SECURITY_DESCRIPTOR_CONTROL,
-    ENTRY_GENERATE_RANDOM,
-    // The print spooler; NT 4.0's lacks SetDefaultPrinterA
-    ENTRY_GET_PRINTER_DRIVER_DIRECTORY,
-    ENTRY_ADD_PRINTER_DRIVER,
-    ENTRY_ADD_PRINTER,
-    ENTRY_OPEN_PRINTER,
-    ENTRY_GET_PRINTER,
-    ENTRY_CLOSE_PRINTER,
-    ENTRY_SET_DEFAULT_PRINTER,
+#define SYSTEM_ENTRY(library, entry, exported) ENTRY_##entry,
+#include "system_entries.inc"
+#undef SYSTEM_ENTRY
     SYSTEM_ENTRY_COUNT
 };
 extern HMODULE SystemModules[SYSTEM_LIBRARY_COUNT];

@@ -21,64 +21,48 @@ static const char *const LibraryNames[] = {
 };
 static_assert(COUNT_OF(LibraryNames) == SYSTEM_LIBRARY_COUNT, "one name for each library");
 
-// Each library's entries follow one another, from its first (below), their
-// names one after another, each ended by its NUL.
-static constexpr char EntryNames[] = "IsWow64Process\0"
-                                     "GetNativeSystemInfo\0"
-                                     "SetDllDirectoryA\0"
-                                     "GetTempPathW\0"
-                                     "CreateFileW\0"
-                                     "GetFileInformationByHandle\0"
-                                     "GetModuleFileNameW\0"
-                                     "CreateDirectoryW\0"
-                                     "CopyFileW\0"
-                                     "SetFileAttributesW\0"
-                                     "GetStartupInfoW\0"
-                                     "CreateProcessW\0"
-                                     "DeleteFileW\0"
-                                     "RemoveDirectoryW\0"
-                                     "MoveFileExW\0"
-                                     "GetCurrentDirectoryW\0"
-                                     "SetCurrentDirectoryW\0"
-                                     "MessageBoxA\0"
-                                     "SendMessageTimeoutA\0"
-                                     "RegCreateKeyExA\0"
-                                     "RegSetValueExA\0"
-                                     "OpenProcessToken\0"
-                                     "GetTokenInformation\0"
-                                     "GetKernelObjectSecurity\0"
-                                     "InitializeAcl\0"
-                                     "AddAccessAllowedAce\0"
-                                     "GetAce\0"
-                                     "InitializeSecurityDescriptor\0"
-                                     "SetSecurityDescriptorDacl\0"
-                                     "SetSecurityDescriptorControl\0"
-                                     "SystemFunction036\0" // RtlGenRandom
-                                     "GetPrinterDriverDirectoryA\0"
-                                     "AddPrinterDriverA\0"
-                                     "AddPrinterA\0"
-                                     "OpenPrinterA\0"
-                                     "GetPrinterA\0"
-                                     "ClosePrinter\0"
-                                     "SetDefaultPrinterA\0";
+// The entries' exported names one after another, each ended by its NUL, in
+// the order of their list.
+static constexpr char EntryNames[] =
+#define SYSTEM_ENTRY(library, entry, exported) #exported "\0"
+#include "system_entries.inc"
+#undef SYSTEM_ENTRY
+    ;
+// Each entry's library, for the compile-time work below only.
+static constexpr SystemLibrary EntryLibraries[] = {
+#define SYSTEM_ENTRY(library, entry, exported) LIBRARY_##library,
+#include "system_entries.inc"
+#undef SYSTEM_ENTRY
+};
+static_assert(COUNT_OF(EntryLibraries) == SYSTEM_ENTRY_COUNT, "one library for each entry");
+
+// Whether each library's entries stand together, the libraries in their order.
+static constexpr bool Grouped()
+{
+    for (unsigned i = 1; i < SYSTEM_ENTRY_COUNT; ++i) {
+        if (EntryLibraries[i] < EntryLibraries[i - 1])
+            return false;
+    }
+    return true;
+}
+static_assert(Grouped(), "a library's entries stand together, in the libraries' order");
+
+// The number of the first entry of a library: the count of those before it.
+static constexpr BYTE FirstEntryOf(unsigned library)
+{
+    BYTE first = 0;
+    for (SystemLibrary owner : EntryLibraries)
+        first += owner < library ? 1 : 0;
+    return first;
+}
 // Each library's first entry, and the count of all after the last; a byte
 // each, for they are few.
 static const BYTE FirstEntries[] = {
-    ENTRY_IS_WOW64_PROCESS,  ENTRY_MESSAGE_BOX,
-    ENTRY_REG_CREATE_KEY_EX, ENTRY_GET_PRINTER_DRIVER_DIRECTORY,
-    SYSTEM_ENTRY_COUNT,
+    FirstEntryOf(LIBRARY_KERNEL32), FirstEntryOf(LIBRARY_USER32), FirstEntryOf(LIBRARY_ADVAPI32),
+    FirstEntryOf(LIBRARY_SPOOLER),  SYSTEM_ENTRY_COUNT,
 };
+static_assert(COUNT_OF(FirstEntries) == SYSTEM_LIBRARY_COUNT + 1, "a first entry for each library");
 static_assert(SYSTEM_ENTRY_COUNT < 256, "every entry's number fits a byte");
-// The names counted at compile time, so that each entry has its own.
-static constexpr unsigned CountNames(const char *names, unsigned size)
-{
-    unsigned count = 0;
-    for (unsigned i = 0; i < size; ++i)
-        count += names[i] == '\0' ? 1 : 0;
-    return count;
-}
-static_assert(CountNames(EntryNames, sizeof EntryNames - 1) == SYSTEM_ENTRY_COUNT,
-              "one name for each entry");
 
 HMODULE LoadSystemLibrary(SystemLibrary library)
 {
