@@ -14,7 +14,7 @@ start to the first message box for ScrivoxSetup.exe and for a minimal
 program that starts itself again and shows a box in that second process
 (the floor of the installer's design, two process starts), with their
 ratio (the median of RUNS runs each, default 20). It builds what it needs first. Where this host cannot execute
-32-bit programs it runs in the emulated machine (scripts/emulated), whose
+32-bit programs it runs in the emulated machine (scripts/lib/emulated), whose
 times are those of pure emulation: compare the ratio, not the milliseconds.
 
   RUNS        a whole number of runs, at least 1
@@ -33,13 +33,13 @@ runs=${1:-20}
 positive_integer "$runs" || refuse "RUNS must be a whole number of at least 1, not '$runs'"
 build="$root/build/win32"
 state="$root/build/bench"
-wine_path=$("$root/scripts/wine-path")
+wine_path=$("$root/scripts/lib/wine-path")
 [ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -S "$root" >/dev/null
 cmake --build "$build" --target ScrivoxSetup bench_minimal e2e_driver >/dev/null
 if [ "$wine_path" = emulated ] && [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ]; then
-    echo "The benchmark runs in an emulated machine ($("$root/scripts/wine-path" --why))."
+    echo "The benchmark runs in an emulated machine ($("$root/scripts/lib/wine-path" --why))."
     cd "$root"
-    exec scripts/emulated --timeout 1800 -- bench/run.sh "$runs"
+    exec scripts/lib/emulated --timeout 1800 -- bench/run.sh "$runs"
 fi
 # In the emulated machine the prefix lives in its memory.
 [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ] || state=/tmp/scrivox-bench

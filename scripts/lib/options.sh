@@ -6,7 +6,8 @@
 #   positive_integer TEXT whether TEXT is a whole number from 1 to 999999999
 #   no_arguments "$@"     for a command that takes none: --help prints usage and exits 0,
 #                         anything else is refused
-#   need_tools TOOL...    exit 1, naming the first TOOL that is not installed
+#   need_tools TOOL...    where a TOOL is not installed: as root, install what the project
+#                         needs (scripts/install-deps); as another user, exit 1 naming it
 
 refuse() {
     echo "$program: $*; see $program --help" >&2
@@ -30,9 +31,19 @@ no_arguments() {
 }
 
 need_tools() {
-    local tool
+    local tool missing=""
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { missing=$tool; break; }
+    done
+    [ -n "$missing" ] || return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "$program: $missing is missing: run scripts/install-deps as root" >&2
+        exit 1
+    fi
+    echo "$program: $missing is missing: installing what the project needs (scripts/install-deps)" >&2
+    "$(dirname "${BASH_SOURCE[0]}")/../install-deps" >&2 || exit 1
     for tool in "$@"; do
         command -v "$tool" >/dev/null ||
-            { echo "$program: $tool is missing: run scripts/install-deps as root" >&2; exit 1; }
+            { echo "$program: $tool is still missing after scripts/install-deps" >&2; exit 1; }
     done
 }
