@@ -246,31 +246,24 @@ TEST_F(LauncherTest, WhereNoPrivateCopyCanBeMadeTheInstallationRunsInPlace)
     }
 }
 
-TEST_F(LauncherTest, AFolderThatAlreadyExistsIsNeverUsed)
+TEST_F(LauncherTest, OnlyAFolderThisProcessMadeAndOwnsIsUsed)
 {
-    standin::PutFile(FirstFolder + "\\version.dll", "planted");
-    EXPECT_EQ(StartProgram(), 1);
-    ASSERT_EQ(standin::M().started.size(), 1u);
-    EXPECT_EQ(standin::M().started[0].application, SecondFolder + "\\ScrivoxSetup.exe");
-    EXPECT_EQ(standin::FolderEntries(FirstFolder), (std::vector<std::string>{"version.dll"}))
-        << "the folder found is left as it was";
-    EXPECT_FALSE(standin::FolderExists(SecondFolder));
-}
-
-TEST_F(LauncherTest, AFolderSomeoneElseOwnsByTheTimeItIsHeldIsLeftToThem)
-{
-    // Where anyone may delete what the temporary directory holds, another
-    // user can remove the new folder and make one of that name as their own
-    // before it is held. Ours is owned by the owner the token gives what this
-    // process makes, or by its user. A file system that keeps no owner (FAT)
-    // reports none or the World: the hold is all there is there.
+    // A folder that already exists is never used. Where anyone may delete
+    // what the temporary directory holds, another user can also remove the
+    // new folder and make one of that name as their own before it is held.
+    // Ours is owned by the owner the token gives what this process makes, or
+    // by its user; a file system that keeps no owner (FAT) reports none or
+    // the World, and the hold is all there is there. A folder that is not
+    // ours is left as it was.
     const std::string World("\1\1\0\0\0\0\0\1\0\0\0\0", 12);
     struct {
         const char *why;
         bool ownersKept;
         std::string takenBy; // the first folder's owner once made; "" leaves it ours
         std::string used;
+        bool planted = false; // the first folder is there beforehand, a DLL in it
     } cases[] = {
+        {"already there", true, "", SecondFolder, true},
         {"made again by another user", true, AnotherUser, SecondFolder},
         {"ours", true, "", FirstFolder},
         {"owned by this user, as Wine reports a folder it made", true, standin::M().userSid,
@@ -281,6 +274,8 @@ TEST_F(LauncherTest, AFolderSomeoneElseOwnsByTheTimeItIsHeldIsLeftToThem)
     for (auto &c : cases) {
         StartOver();
         standin::M().ownersKept = c.ownersKept;
+        if (c.planted)
+            standin::PutFile(FirstFolder + "\\version.dll", "planted");
         std::string takenBy = c.takenBy;
         standin::M().meanwhile = [takenBy](const std::string &call) {
             if (call == "CreateDirectoryW" && !takenBy.empty() &&
@@ -290,9 +285,13 @@ TEST_F(LauncherTest, AFolderSomeoneElseOwnsByTheTimeItIsHeldIsLeftToThem)
         EXPECT_EQ(StartProgram(), 1) << c.why;
         ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
         EXPECT_EQ(standin::M().started[0].application, c.used + "\\ScrivoxSetup.exe") << c.why;
-        EXPECT_EQ(standin::FolderExists(FirstFolder), c.used != FirstFolder)
+        EXPECT_EQ(standin::FolderEntries(Temp).size(), c.used == FirstFolder ? 0u : 1u)
             << c.why << ": another's folder is left to them, ours removed";
-        EXPECT_FALSE(standin::FolderExists(SecondFolder)) << c.why;
+        if (c.planted) {
+            EXPECT_EQ(standin::FolderEntries(FirstFolder),
+                      (std::vector<std::string>{"version.dll"}))
+                << "the folder found is left as it was";
+        }
         EXPECT_EQ(standin::CallsTo("GetTokenInformation").back().args[0],
                   std::to_string(TokenOwner))
             << "compared with the owner this process gives what it makes";
