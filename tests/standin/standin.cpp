@@ -953,26 +953,20 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
     return static_cast<DWORD>(path.size());
 }
 
-// A folder's volume and index, as the handle opened it; a file's from the file.
+// A folder's volume and index, as the handle opened it: the installer asks
+// only about folders.
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
 {
     if (Record("GetFileInformationByHandle", {}))
         return FALSE;
-    struct stat status;
     auto folder = machine.openFolders.find(file);
-    auto opened = machine.openFiles.find(file);
-    if (folder != machine.openFolders.end()) {
-        status.st_dev = static_cast<dev_t>(folder->second.volume);
-        status.st_ino = static_cast<ino_t>(folder->second.index);
-    } else if (opened == machine.openFiles.end() || fstat(opened->second, &status) != 0) {
+    if (folder == machine.openFolders.end())
         return Refuse(ERROR_INVALID_HANDLE);
-    }
     memset(information, 0, sizeof *information);
-    information->dwFileAttributes =
-        folder != machine.openFolders.end() ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    information->dwVolumeSerialNumber = static_cast<DWORD>(status.st_dev);
-    information->nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(status.st_ino) >> 32);
-    information->nFileIndexLow = static_cast<DWORD>(status.st_ino);
+    information->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    information->dwVolumeSerialNumber = static_cast<DWORD>(folder->second.volume);
+    information->nFileIndexHigh = static_cast<DWORD>(folder->second.index >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(folder->second.index);
     information->nNumberOfLinks = 1;
     return TRUE;
 }
