@@ -46,10 +46,12 @@ extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message 
 
 // The system libraries the installer reaches without a static import: each
 // is loaded once, by its full path in the system directory, and never
-// unloaded; KERNEL32, always there, is only asked for its newer entries. A
-// library's entries are bound as it is loaded (src/platform/libraries.cpp).
+// unloaded; KERNEL32 and NTDLL, loaded in every NT process, are only asked
+// for their entries. A library's entries are bound as it is loaded
+// (src/platform/libraries.cpp).
 enum SystemLibrary {
     LIBRARY_KERNEL32,
+    LIBRARY_NTDLL,
     LIBRARY_USER32,
     LIBRARY_ADVAPI32,
     LIBRARY_SPOOLER,
@@ -107,12 +109,13 @@ inline constexpr char PrivateCopySwitch[] = "/private-copy";
 int StartSetup(void);
 // Copies the program and the package's files into a private folder and runs
 // the copy there to its end: 1 with its exit status, 0 when it could not be
-// made or started and nothing of it is left.
+// made or started and nothing of it is left (or, where the folder could not
+// be removed, the folder alone is scheduled for removal at restart).
 int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus);
 // A new folder in the temporary directory that only this user, the
-// Administrators and SYSTEM may enter, made by this process and held open so
-// that nobody can rename or remove it: 1 with its path and the handle that
-// holds it, 0 when none was made.
+// Administrators and SYSTEM may enter, made and opened in one step so that
+// its name is never another's, and held so that nobody can rename or remove
+// it: 1 with its path and the handle that holds it, 0 when none was made.
 int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold);
 // Whether the program is the private copy's file directly inside such a
 // folder directly inside the temporary directory, whatever the spelling of

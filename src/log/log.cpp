@@ -73,6 +73,18 @@ static HANDLE OpenLog(DWORD access)
     return INVALID_HANDLE_VALUE;
 }
 
+// Whether the log's file has another name besides: another user of a shared
+// temporary directory may have made the log's name a hard link to a file the
+// administrator may write (NTFS, NT 4.0 on), which must get no entry. Where
+// the count of names cannot be had, the file is taken as the log.
+static int HasOtherNames(HANDLE file)
+{
+    typedef decltype(&GetFileInformationByHandle) InformationEntry;
+    InformationEntry query = Bound<InformationEntry>(ENTRY_GET_FILE_INFORMATION_BY_HANDLE);
+    BY_HANDLE_FILE_INFORMATION information;
+    return query != NULL && query(file, &information) && information.nNumberOfLinks > 1;
+}
+
 void WriteLog(const char *format, ...)
 {
     // One reading of the clock gives both the date and the time.
@@ -102,6 +114,10 @@ void WriteLog(const char *format, ...)
             if (access == FILE_APPEND_DATA)
                 continue;
             return; // the entry is skipped; the installation goes on
+        }
+        if (HasOtherNames(file)) {
+            CloseHandle(file);
+            return; // skipped too: another way would open the same file
         }
         DWORD written = 0;
         BOOL whole = WriteFile(file, entry, used, &written, NULL);

@@ -1,5 +1,5 @@
 // ADVAPI32's entries that the installer calls: the registry for the settings,
-// and the token, access-list and owner calls for the launcher's private folder. They
+// and the token and access-list calls for the launcher's private folder. They
 // are bound from ADVAPI32 loaded by its full path; a call that cannot reach
 // ADVAPI32 fails as the call itself would (the registry's calls return the
 // error code rather than setting it).
@@ -43,16 +43,6 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVO
     Entry entry = Bound<Entry>(ENTRY_GET_TOKEN_INFORMATION);
     return entry != NULL ? entry(token, kind, buffer, size, needed)
                          : (Unbound(ENTRY_GET_TOKEN_INFORMATION), FALSE);
-}
-
-BOOL WINAPI GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
-                                    PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed)
-{
-    typedef BOOL(WINAPI * Entry)(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, DWORD,
-                                 LPDWORD);
-    Entry entry = Bound<Entry>(ENTRY_GET_KERNEL_OBJECT_SECURITY);
-    return entry != NULL ? entry(object, requested, descriptor, size, needed)
-                         : (Unbound(ENTRY_GET_KERNEL_OBJECT_SECURITY), FALSE);
 }
 
 BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision)

@@ -13,11 +13,10 @@
 
 #include "text.h"
 
+// KERNEL32 and NTDLL by name alone: the loader finds those already loaded
+// without any search. The others by their paths in the system directory.
 static const char *const LibraryNames[] = {
-    "kernel32.dll",
-    "\\user32.dll",
-    "\\advapi32.dll",
-    "\\winspool.drv",
+    "kernel32.dll", "ntdll.dll", "\\user32.dll", "\\advapi32.dll", "\\winspool.drv",
 };
 static_assert(COUNT_OF(LibraryNames) == SYSTEM_LIBRARY_COUNT, "one name for each library");
 
@@ -58,8 +57,8 @@ static constexpr BYTE FirstEntryOf(unsigned library)
 // Each library's first entry, and the count of all after the last; a byte
 // each, for they are few.
 static const BYTE FirstEntries[] = {
-    FirstEntryOf(LIBRARY_KERNEL32), FirstEntryOf(LIBRARY_USER32), FirstEntryOf(LIBRARY_ADVAPI32),
-    FirstEntryOf(LIBRARY_SPOOLER),  SYSTEM_ENTRY_COUNT,
+    FirstEntryOf(LIBRARY_KERNEL32), FirstEntryOf(LIBRARY_NTDLL),   FirstEntryOf(LIBRARY_USER32),
+    FirstEntryOf(LIBRARY_ADVAPI32), FirstEntryOf(LIBRARY_SPOOLER), SYSTEM_ENTRY_COUNT,
 };
 static_assert(COUNT_OF(FirstEntries) == SYSTEM_LIBRARY_COUNT + 1, "a first entry for each library");
 static_assert(SYSTEM_ENTRY_COUNT < 256, "every entry's number fits a byte");
@@ -71,7 +70,7 @@ HMODULE LoadSystemLibrary(SystemLibrary library)
     HMODULE module = NULL;
     char path[PATH_SIZE];
     UINT length;
-    if (library == LIBRARY_KERNEL32) {
+    if (library <= LIBRARY_NTDLL) {
         module = GetModuleHandleA(LibraryNames[library]);
     } else if ((length = GetSystemDirectoryA(path, sizeof path)) != 0 && length < sizeof path &&
                APPEND_TEXT(path, LibraryNames[library])) {

@@ -1,62 +1,61 @@
 // The launcher's private folder: a new folder in the temporary directory,
 // under a name nobody can guess beforehand, that only the user who runs the
 // installer, the Administrators and SYSTEM may enter. NT 4.0's temporary
-// directory is often the shared C:\TEMP, where anyone may write: a folder
-// made there with the default access could have a DLL put into it between
-// the copy and its start. So the access list is given when the folder is
-// created, never set afterwards, and a folder that already exists is never
-// used. On a file system without access lists (FAT) the folder is made all
-// the same and stays as created. Where anyone may delete what the temporary
-// directory holds, anyone could also rename the folder away and put one of
-// their own in its place: so the folder is held open, without letting anyone
-// delete or rename it, from the moment it is made until its removal, and a
-// folder found to be someone else's by then is not used. Its path is wide, so
-// that a temporary directory of any name serves (a user name in another
-// script than the system's gives one that the ANSI code page cannot spell).
-// Only a program in such a folder may act as the private copy, which
-// schedules itself and its folder for removal: the copy inherits the
-// launcher's environment, and with it its temporary directory.
+// directory is often the shared C:\TEMP, where anyone may write, and anyone
+// may rename or remove what others made there. So the folder is made with its
+// access list and opened by the same call (NtCreateFile), which fails for a
+// name that is there in any form (a folder, a file, a junction): there is no
+// moment in which its name is not ours, and a folder that already exists is
+// never used. The open asks for listing access, for which NT counts its
+// sharing, and shares read and write but never delete: from its making until
+// the launcher lets go, nobody can rename or remove it. On a file system
+// without access lists (FAT) the folder is made all the same and stays as
+// created. Its path is wide, so that a temporary directory of any name
+// serves (a user name in another script than the system's gives one that
+// the ANSI code page cannot spell). Only a program in such a folder may act
+// as the private copy: the copy inherits the launcher's environment, and with
+// it its temporary directory.
 #include "scrivox.h"
+
+#include <winternl.h>
 
 #include "text.h"
 
 enum {
-    NAME_ATTEMPTS = 8,    // names tried before giving up; only an existing folder makes another try
-    RANDOM_BYTES = 8,     // the name's random part, 16 hexadecimal digits
-    TOKEN_SID_SIZE = 128, // bytes: a TOKEN_USER or TOKEN_OWNER and the longest SID (68 bytes)
-    ACL_SIZE = 64,        // DWORDs: the header and three entries with their SIDs
-    OWNER_QUERY_SIZE = 128, // bytes: a self-relative security descriptor and its owner
+    NAME_ATTEMPTS = 8, // names tried before giving up; only a name that is there makes another try
+    RANDOM_BYTES = 8,  // the name's random part, 16 hexadecimal digits
+    TOKEN_SID_SIZE = 128,         // bytes: a TOKEN_USER and the longest SID (68 bytes)
+    ACL_SIZE = 64,                // DWORDs: the header and three entries with their SIDs
+    NT_PATH_SIZE = PATH_SIZE + 7, // the path after "\??\UNC"
 };
 
-// A TOKEN_USER or TOKEN_OWNER and the SID that follows it, aligned as the
-// record needs. Both begin with the SID's address.
-union TokenSidRecord {
+// STATUS_OBJECT_NAME_COLLISION: the name is there, in some form.
+const NTSTATUS NAME_COLLISION = static_cast<NTSTATUS>(0xC0000035);
+
+// A TOKEN_USER and the SID that follows it, aligned as the record needs.
+union TokenUserRecord {
     TOKEN_USER user;
-    TOKEN_OWNER owner;
     BYTE bytes[TOKEN_SID_SIZE];
 };
 
-// Everything the folder's security attributes point to, kept together so it
-// lives as long as they are used.
+// Everything the folder's security descriptor points to, kept together so it
+// lives as long as it is used.
 struct PrivateAccess {
-    SECURITY_ATTRIBUTES attributes;
     SECURITY_DESCRIPTOR descriptor;
-    TokenSidRecord user;
+    TokenUserRecord user;
     DWORD acl[ACL_SIZE];
 };
 
-// A SID of this process's token: its user's (TokenUser), or the owner it
-// gives the objects it makes (TokenOwner: for an administrator, often the
-// Administrators group).
-static PSID TokenSid(TOKEN_INFORMATION_CLASS kind, TokenSidRecord *buffer)
+// The SID of this process's user.
+static PSID TokenUserSid(TokenUserRecord *buffer)
 {
     HANDLE token = NULL;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return NULL;
     DWORD needed = 0;
-    BOOL known = GetTokenInformation(token, kind, buffer, sizeof *buffer, &needed);
+    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof *buffer, &needed);
     CloseHandle(token);
-    return known ? buffer->owner.Owner : NULL;
+    return known ? buffer->user.User.Sid : NULL;
 }
 
 // Full access for the user, the Administrators and SYSTEM, passed on to
@@ -69,7 +68,7 @@ static int BuildPrivateAccess(PrivateAccess *access)
     // of sub-authorities, the NT authority (5), then the sub-authorities.
     BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0}; // S-1-5-32-544
     BYTE localSystem[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};                   // S-1-5-18
-    PSID user = TokenSid(TokenUser, &access->user);
+    PSID user = TokenUserSid(&access->user);
     if (user == NULL)
         return 0;
     PSID sids[] = {user, administrators, localSystem};
@@ -91,13 +90,8 @@ static int BuildPrivateAccess(PrivateAccess *access)
     // Windows 2000 and later add the parent's inheritable entries to a new
     // folder's list unless it is protected; NT 4.0 never does, and lacks the call.
     SetControlEntry setControl = Bound<SetControlEntry>(ENTRY_SET_SECURITY_DESCRIPTOR_CONTROL);
-    if (setControl != NULL &&
-        !setControl(&access->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
-        return 0;
-    access->attributes.nLength = sizeof access->attributes;
-    access->attributes.lpSecurityDescriptor = &access->descriptor;
-    access->attributes.bInheritHandle = FALSE;
-    return 1;
+    return setControl == NULL ||
+           setControl(&access->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
 // Sixteen hexadecimal digits from the system's random generator (RtlGenRandom,
@@ -135,78 +129,53 @@ static DWORD TemporaryDirectory(WCHAR (&path)[PATH_SIZE])
     return length < PATH_SIZE ? length : 0;
 }
 
-// A SID's length in bytes, from its count of sub-authorities.
-static DWORD SidLength(const BYTE *sid)
+// The NT name of a full path, as NtCreateFile takes it: \??\C:\... for a
+// drive's path, \??\UNC\server\share\... for a network one, and one given
+// as \\?\... or \\.\... as it stands after that prefix. 0 when it does not fit.
+static int NtName(const WCHAR *path, WCHAR (&name)[NT_PATH_SIZE])
 {
-    return 8 + 4 * static_cast<DWORD>(sid[1]);
-}
-
-// Whether the folder the handle holds is owned by someone other than this
-// process: its owner is neither the one its token gives the objects it makes
-// (for an administrator on XP, the Administrators group) nor its user (Wine
-// reports the user). A file system that keeps no owner (FAT) reports none, or
-// the World (S-1-1-0), which no user can make the owner of a folder of
-// theirs; the hold is all there is then, and the folder is used.
-static int OwnedByAnother(HANDLE folder, PSID owner, PSID user)
-{
-    const BYTE World[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}; // S-1-1-0
-    DWORD query[OWNER_QUERY_SIZE / sizeof(DWORD)];
-    DWORD needed = 0;
-    if (!GetKernelObjectSecurity(folder, OWNER_SECURITY_INFORMATION, query, sizeof query, &needed))
-        return 0;
-    // A self-relative descriptor: the owner's offset follows the revision
-    // and control fields; 0 means none.
-    DWORD at = query[1];
-    const BYTE *bytes = reinterpret_cast<const BYTE *>(query);
-    if (at == 0 || at + 8 > sizeof query || at + SidLength(bytes + at) > sizeof query)
-        return 0;
-    const BYTE *found = bytes + at;
-    const BYTE *const accepted[] = {static_cast<const BYTE *>(owner),
-                                    static_cast<const BYTE *>(user), World};
-    for (const BYTE *other : accepted) {
-        DWORD i = 0;
-        while (i < SidLength(other) && found[i] == other[i])
-            ++i;
-        if (i == SidLength(other))
-            return 0;
-    }
-    return 1;
+    int network = path[0] == '\\' && path[1] == '\\';
+    int asItStands = network && (path[2] == '?' || path[2] == '.') && path[3] == '\\';
+    name[0] = 0;
+    return APPEND_TEXT(name, network && !asItStands ? "\\??\\UNC" : "\\??\\") &&
+           APPEND_TEXT(name, path + (asItStands ? 4
+                                     : network  ? 1
+                                                : 0));
 }
 
 int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold)
 {
+    typedef decltype(&NtCreateFile) CreateEntry;
     WCHAR temporary[PATH_SIZE];
-    if (TemporaryDirectory(temporary) == 0)
-        return 0;
     PrivateAccess access;
-    TokenSidRecord ownerRecord;
-    PSID owner;
-    if (LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access) ||
-        (owner = TokenSid(TokenOwner, &ownerRecord)) == NULL)
+    CreateEntry create;
+    if (TemporaryDirectory(temporary) == 0 || LoadSystemLibrary(LIBRARY_NTDLL) == NULL ||
+        (create = Bound<CreateEntry>(ENTRY_NT_CREATE_FILE)) == NULL ||
+        LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access))
         return 0;
     for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-        char name[2 * RANDOM_BYTES + 1];
-        RandomName(name);
+        char random[2 * RANDOM_BYTES + 1];
+        RandomName(random);
+        WCHAR name[NT_PATH_SIZE];
         if (!COPY_TEXT(folder, temporary) || !APPEND_TEXT(folder, PRIVATE_FOLDER_PREFIX) ||
-            !APPEND_TEXT(folder, name))
+            !APPEND_TEXT(folder, random) || !NtName(folder, name))
             return 0; // a cut path would name another folder
-        if (!WIDE_CALL(CreateDirectoryW, ENTRY_CREATE_DIRECTORY_W)(folder, &access.attributes)) {
-            if (GetLastError() != ERROR_ALREADY_EXISTS)
-                return 0;
-            continue;
-        }
-        // Held from now on: nobody may rename or remove it, whoever may
-        // delete what its parent holds. One made again by someone else in
-        // the moment before is theirs, and is left to them, as is one that
-        // cannot be held.
-        *hold = WIDE_CALL(CreateFileW, ENTRY_CREATE_FILE_W)(
-            folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS, NULL);
-        if (*hold == INVALID_HANDLE_VALUE)
-            continue;
-        if (!OwnedByAnother(*hold, owner, access.user.user.User.Sid))
+        USHORT length = 0;
+        while (name[length] != 0)
+            ++length;
+        UNICODE_STRING objectName = {static_cast<USHORT>(length * sizeof(WCHAR)),
+                                     static_cast<USHORT>(sizeof name), name};
+        OBJECT_ATTRIBUTES attributes = {sizeof attributes,  NULL, &objectName, OBJ_CASE_INSENSITIVE,
+                                        &access.descriptor, NULL};
+        IO_STATUS_BLOCK status;
+        NTSTATUS made =
+            create(hold, FILE_LIST_DIRECTORY | SYNCHRONIZE, &attributes, &status, NULL,
+                   FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                   FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, NULL, 0);
+        if (made >= 0)
             return 1;
-        CloseHandle(*hold);
+        if (made != NAME_COLLISION)
+            return 0;
     }
     return 0;
 }

@@ -1,10 +1,10 @@
 // The launcher: the process the user starts, in the folder the package was
-// downloaded or unpacked into. Before any DLL but KERNEL32 (and ADVAPI32, by
-// its full path) is loaded, it copies the program and the package's files
-// into a new private folder and runs the installation there, with that folder
-// as its current directory, so that no DLL that system code loads by name is
-// ever looked for in the download folder. It shows nothing itself. Its paths
-// are wide, so that any folder or user name serves.
+// downloaded or unpacked into. Before any DLL but KERNEL32 and NTDLL (loaded
+// in every NT process) and ADVAPI32 (by its full path) is loaded, it copies the program and the
+// package's files into a new private folder and runs the installation there, with that folder as
+// its current directory, so that no DLL that system code loads by name is ever looked for in the
+// download folder. It shows nothing itself. Its paths are wide, so that any folder or user name
+// serves.
 #include "scrivox.h"
 
 #include "text.h"
@@ -21,25 +21,46 @@ static int PathIn(const WCHAR *folder, const char *name, WCHAR (&path)[PATH_SIZE
     return COPY_TEXT(path, folder) && APPEND_TEXT(path, "\\") && APPEND_TEXT(path, name);
 }
 
-// Removes the copy, the package's files and the folder, retrying briefly.
-// What cannot be removed stays for the removal the copy scheduled at restart.
-// Only these names are ever removed, and only inside the private folder.
-static void RemovePrivateFolder(const WCHAR *folder)
+// Deletes the copy and the package's files in the private folder: 1 when
+// none of them is left there.
+static int DeleteCopies(const WCHAR *folder)
 {
+    int emptied = 1;
+    for (int i = -1; i < DRIVER_FILE_COUNT; ++i) {
+        WCHAR path[PATH_SIZE];
+        if (PathIn(folder, i < 0 ? PRIVATE_COPY_NAME : DriverFileSet[i], path) &&
+            !WIDE_CALL(DeleteFileW, ENTRY_DELETE_FILE_W)(path) &&
+            GetLastError() != ERROR_FILE_NOT_FOUND)
+            emptied = 0;
+    }
+    return emptied;
+}
+
+// Gives the private folder up, retrying briefly: its files are deleted while
+// the folder is still held, so that its name leads nowhere else meanwhile;
+// then the hold is let go and the folder removed by its name (a junction put
+// in its place in that moment is removed itself, and nothing through it).
+// Only these names are ever removed, and only inside the private folder. A
+// folder that cannot be removed is scheduled, alone, for removal at the next
+// restart, which removes it only if it is empty by then.
+static void GiveUpPrivateFolder(const WCHAR *folder, HANDLE hold)
+{
+    int emptied = 0;
     for (int attempt = 0; attempt < REMOVAL_ATTEMPTS; ++attempt) {
         if (attempt > 0)
             Sleep(REMOVAL_PAUSE_MS);
-        int emptied = 1;
-        for (int i = -1; i < DRIVER_FILE_COUNT; ++i) {
-            WCHAR path[PATH_SIZE];
-            if (PathIn(folder, i < 0 ? PRIVATE_COPY_NAME : DriverFileSet[i], path) &&
-                !WIDE_CALL(DeleteFileW, ENTRY_DELETE_FILE_W)(path) &&
-                GetLastError() != ERROR_FILE_NOT_FOUND)
-                emptied = 0;
+        if (!emptied) {
+            if (!DeleteCopies(folder))
+                continue;
+            emptied = 1;
+            CloseHandle(hold);
         }
-        if (emptied && WIDE_CALL(RemoveDirectoryW, ENTRY_REMOVE_DIRECTORY_W)(folder))
+        if (WIDE_CALL(RemoveDirectoryW, ENTRY_REMOVE_DIRECTORY_W)(folder))
             return;
     }
+    if (!emptied)
+        CloseHandle(hold);
+    WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // Copies a file into the private folder, byte for byte, and makes the copy
@@ -51,29 +72,25 @@ static int CopyIn(const WCHAR *source, const WCHAR *copy)
 }
 
 // Copies each of the package's files found in the current directory (the
-// package folder) into the private folder, under its own name; a file that is
-// not there is left out, for the installation to report as it always has.
-// 0 when a file that is there could not be copied: the installation then
-// reads the package folder after all.
-static int CopyPackage(const WCHAR *folder)
+// package folder) into the private folder, under its own name. A file that is
+// not there, or cannot be copied (unreadable, a folder of that name, the disk
+// full), is left out, for the installation to report as a missing file: the
+// installation never reads the download folder.
+static void CopyPackage(const WCHAR *folder)
 {
     for (unsigned i = 0; i < DRIVER_FILE_COUNT; ++i) {
         WCHAR source[PATH_SIZE], copy[PATH_SIZE];
         source[0] = 0;
-        if (!APPEND_TEXT(source, ".\\") || !APPEND_TEXT(source, DriverFileSet[i]) ||
-            !PathIn(folder, DriverFileSet[i], copy))
-            return 0;
-        if (!CopyIn(source, copy) && GetLastError() != ERROR_FILE_NOT_FOUND)
-            return 0;
+        if (APPEND_TEXT(source, ".\\") && APPEND_TEXT(source, DriverFileSet[i]) &&
+            PathIn(folder, DriverFileSet[i], copy))
+            CopyIn(source, copy);
     }
-    return 1;
 }
 
 // Starts the copy with the role switch alone as its command line: no path is
-// ever passed on a command line. Its current directory is the given folder,
-// or where that is null this process's (the package folder). It inherits the
-// environment and gets this process's start-up information, so that its
-// boxes appear as this process's would.
+// ever passed on a command line. Its current directory is its private folder.
+// It inherits the environment and gets this process's start-up information,
+// so that its boxes appear as this process's would.
 static int StartCopy(const WCHAR *copy, const WCHAR *current, PROCESS_INFORMATION *process)
 {
     STARTUPINFOW startup = {};
@@ -99,10 +116,13 @@ int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus)
         return 0;
     WCHAR copy[PATH_SIZE];
     PROCESS_INFORMATION process = {};
-    if (!PathIn(folder, PRIVATE_COPY_NAME, copy) || !CopyIn(program, copy) ||
-        !StartCopy(copy, CopyPackage(folder) ? folder : NULL, &process)) {
-        CloseHandle(hold);
-        RemovePrivateFolder(folder);
+    int started = PathIn(folder, PRIVATE_COPY_NAME, copy) && CopyIn(program, copy);
+    if (started) {
+        CopyPackage(folder);
+        started = StartCopy(copy, folder, &process);
+    }
+    if (!started) {
+        GiveUpPrivateFolder(folder, hold);
         return 0;
     }
     CloseHandle(process.hThread);
@@ -113,10 +133,13 @@ int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus)
     if (waited == WAIT_OBJECT_0 && !GetExitCodeProcess(process.hProcess, exitStatus))
         *exitStatus = 0;
     CloseHandle(process.hProcess);
-    // Let go only now: a held folder cannot be removed.
-    CloseHandle(hold);
-    if (waited == WAIT_OBJECT_0)
-        RemovePrivateFolder(folder);
-    // Otherwise the copy may still run: its folder is left to it.
+    if (waited == WAIT_OBJECT_0) {
+        GiveUpPrivateFolder(folder, hold);
+    } else {
+        // The copy may still run: its files are left to it, and the folder to
+        // the next restart.
+        CloseHandle(hold);
+        WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
     return 1;
 }

@@ -48,31 +48,19 @@ static void CutFileName(WCHAR *path)
     *last = 0;
 }
 
-// The copy, started by the launcher in its private folder, with that folder
-// as the current directory when the package's files came along, else the
-// package folder. The system libraries are loaded while its own folder is
-// current: on NT 4.0 and 2000 the current directory is searched before the
-// system directory for the DLLs that USER32's start-up loads by name. Then
-// the directory it was started in is current again, for the installation's
-// ".\NAME" sources.
+// The copy, started by the launcher with its private folder, where the
+// package's files were copied, as the current directory. It makes that
+// folder current itself all the same, before it loads the system libraries
+// (on NT 4.0 and 2000 the current directory is searched before the system
+// directory for the DLLs that USER32's start-up loads by name), and installs
+// from there, the ".\NAME" sources read there: the download folder is never
+// its current directory. It schedules nothing for the restart; the launcher
+// removes what it made.
 static void PrepareCopy(WCHAR (&own)[PATH_SIZE])
 {
-    // Should the launcher not live to remove them, the next restart does
-    // (where this user may ask for that: administrators only).
-    WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
     CutFileName(own);
-    WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(own, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-
-    // The directory it was started in is left only when it is known,
-    // whatever its name.
-    WCHAR package[PATH_SIZE];
-    DWORD length =
-        WIDE_CALL(GetCurrentDirectoryW, ENTRY_GET_CURRENT_DIRECTORY_W)(PATH_SIZE, package);
-    int left = length != 0 && length < PATH_SIZE &&
-               WIDE_CALL(SetCurrentDirectoryW, ENTRY_SET_CURRENT_DIRECTORY_W)(own);
+    WIDE_CALL(SetCurrentDirectoryW, ENTRY_SET_CURRENT_DIRECTORY_W)(own);
     LoadSystemLibraries();
-    if (left)
-        WIDE_CALL(SetCurrentDirectoryW, ENTRY_SET_CURRENT_DIRECTORY_W)(package);
 }
 
 int StartSetup(void)

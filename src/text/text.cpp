@@ -65,6 +65,11 @@ int CopyText(WCHAR *destination, unsigned size, const WCHAR *source)
     return CopyUnits(destination, size, source);
 }
 
+int AppendText(WCHAR *destination, unsigned size, const WCHAR *source)
+{
+    return AppendUnits(destination, size, source);
+}
+
 int AppendText(WCHAR *destination, unsigned size, const char *source)
 {
     return AppendUnits(destination, size, source);

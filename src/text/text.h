@@ -14,9 +14,10 @@ template <typename T, unsigned N> char (&CountOfHelper(T (&)[N]))[N];
 unsigned TextLength(const char *text);
 int CopyText(char *destination, unsigned size, const char *source);
 int AppendText(char *destination, unsigned size, const char *source);
-// The launcher's paths are wide: a wide copy, and ASCII text appended as
-// wide characters.
+// The launcher's paths are wide: a wide copy and append, and ASCII text
+// appended as wide characters.
 int CopyText(WCHAR *destination, unsigned size, const WCHAR *source);
+int AppendText(WCHAR *destination, unsigned size, const WCHAR *source);
 int AppendText(WCHAR *destination, unsigned size, const char *source);
 int FormatText(char *destination, unsigned size, const char *format, ...);
 int FormatTextV(char *destination, unsigned size, const char *format, va_list arguments);

@@ -1,6 +1,8 @@
 // The scripted machine behind the host stand-in of the Win32 calls.
 #include "standin.h"
 
+#include <winternl.h>
+
 #include "expected.h"
 
 #include <fcntl.h>
@@ -55,6 +57,7 @@ HMODULE const spoolerModule = reinterpret_cast<HMODULE>(0x73000000);
 HMODULE const user32Module = reinterpret_cast<HMODULE>(0x77d40000);
 HMODULE const advapi32Module = reinterpret_cast<HMODULE>(0x77dd0000);
 HMODULE const kernelModule = reinterpret_cast<HMODULE>(0x7c800000);
+HMODULE const ntdllModule = reinterpret_cast<HMODULE>(0x7c900000);
 
 // The system libraries LoadLibraryExA finds in the system directory.
 const std::map<std::string, HMODULE> SystemLibraries = {{"winspool.drv", spoolerModule},
@@ -236,7 +239,9 @@ std::vector<std::string> FunctionsCalled()
 
 std::string HostPath(const std::string &windowsPath)
 {
-    std::string path = windowsPath;
+    // A path in the form that takes it as it stands (\\?\C:\...) is the same path.
+    std::string path =
+        windowsPath.compare(0, 4, "\\\\?\\") == 0 ? windowsPath.substr(4) : windowsPath;
     if (!path.empty() && path[0] == '\\')
         path = machine.currentDirectory.substr(0, 2) + path; // root of the current drive
     else if (path.size() < 2 || path[1] != ':')
@@ -319,11 +324,15 @@ void AddPrinter(const std::string &name, const std::string &driver, const std::s
     machine.printers[name] = printer;
 }
 
-// A folder held by a handle opened without FILE_SHARE_DELETE.
+// A folder held by a handle opened for data or delete access without
+// FILE_SHARE_DELETE: NT records no share mode for any other open.
 static bool Held(const std::string &host)
 {
+    const DWORD DataOrDelete = FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_EXECUTE |
+                               DELETE | GENERIC_READ | GENERIC_WRITE;
     for (const auto &open : machine.openFolders) {
-        if (open.second.host == host && !(open.second.share & FILE_SHARE_DELETE))
+        if (open.second.host == host && (open.second.access & DataOrDelete) &&
+            !(open.second.share & FILE_SHARE_DELETE))
             return true;
     }
     return false;
@@ -339,9 +348,35 @@ bool Rename(const std::string &from, const std::string &to)
     return !failed;
 }
 
-void SetOwner(const std::string &windowsPath, const std::string &sid)
+// A junction is a host symbolic link to the target folder: opened, listed or
+// written through, it leads there; removed, it goes itself.
+void MakeJunction(const std::string &at, const std::string &target)
 {
-    machine.folderOwners[HostPath(windowsPath)] = sid;
+    fs::create_directory_symlink(HostPath(target), HostPath(at));
+}
+
+void MakeHardLink(const std::string &at, const std::string &existing)
+{
+    fs::create_hard_link(HostPath(existing), HostPath(at));
+    machine.attributes[HostPath(at)] = machine.attributes[HostPath(existing)];
+}
+
+// A name that is there in any form: a file, a folder or a junction, even one
+// whose folder is gone.
+static bool NameTaken(const std::string &host)
+{
+    return fs::exists(fs::symlink_status(host));
+}
+
+// What a folder is, whatever its spelling: its volume (the drive's letter,
+// which follows the machine's root in the host path) and its index there.
+static Machine::OpenFolder Identity(const std::string &host, const struct stat &status,
+                                    DWORD access, DWORD share)
+{
+    auto index = machine.fileIndexes.find(host);
+    return {host, access, share, static_cast<uint64_t>(host[machine.root.size() + 1]),
+            index != machine.fileIndexes.end() ? index->second
+                                               : static_cast<uint64_t>(status.st_ino)};
 }
 
 } // namespace standin
@@ -615,44 +650,21 @@ BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVO
 {
     if (Record("GetTokenInformation", {Number(kind), Number(size)}))
         return FALSE;
-    const std::string &wanted = kind == TokenOwner ? machine.ownerSid : machine.userSid;
-    size_t record = kind == TokenOwner ? sizeof(TOKEN_OWNER) : sizeof(TOKEN_USER);
+    const std::string &wanted = machine.userSid;
+    size_t record = sizeof(TOKEN_USER);
     *needed = static_cast<DWORD>(record + wanted.size());
-    if (machine.openHandles.count(token) == 0 || (kind != TokenUser && kind != TokenOwner)) {
+    if (machine.openHandles.count(token) == 0 || kind != TokenUser) {
         lastError =
             machine.openHandles.count(token) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
         return FALSE;
     }
     if (size < *needed)
         return Refuse(ERROR_INSUFFICIENT_BUFFER);
-    // The SID follows the record, as Windows lays it out; both records begin
-    // with its address.
+    // The SID follows the record, as Windows lays it out.
     memset(buffer, 0, record);
     char *sid = static_cast<char *>(buffer) + record;
     memcpy(sid, wanted.data(), wanted.size());
-    static_cast<TOKEN_OWNER *>(buffer)->Owner = sid;
-    return TRUE;
-}
-
-// A folder's owner, in a self-relative security descriptor: the header, then
-// the owner's SID; none (offset 0) where the folder has no owner.
-BOOL WINAPI GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
-                                    PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed)
-{
-    if (Record("GetKernelObjectSecurity", {Number(requested), Number(size)}))
-        return FALSE;
-    auto folder = machine.openFolders.find(object);
-    if (folder == machine.openFolders.end())
-        return Refuse(ERROR_INVALID_HANDLE);
-    if (!(folder->second.access & READ_CONTROL) || requested != OWNER_SECURITY_INFORMATION)
-        return Refuse(ERROR_ACCESS_DENIED);
-    const std::string &owner = machine.folderOwners[folder->second.host];
-    DWORD header[5] = {1u | DWORD{SE_SELF_RELATIVE} << 16, owner.empty() ? 0u : 20u, 0, 0, 0};
-    *needed = static_cast<DWORD>(sizeof header + owner.size());
-    if (size < *needed)
-        return Refuse(ERROR_INSUFFICIENT_BUFFER);
-    memcpy(descriptor, header, sizeof header);
-    memcpy(static_cast<char *>(descriptor) + sizeof header, owner.data(), owner.size());
+    static_cast<TOKEN_USER *>(buffer)->User.Sid = sid;
     return TRUE;
 }
 
@@ -764,12 +776,11 @@ BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length)
 }
 
 // How a folder made with these security attributes is kept (Machine::folderAccess).
-std::vector<std::string> DescribeAccess(const SECURITY_ATTRIBUTES *security)
+std::vector<std::string> DescribeAccess(const void *descriptor)
 {
-    if (security == NULL || security->lpSecurityDescriptor == NULL)
+    if (descriptor == NULL)
         return {"default"};
-    const SECURITY_DESCRIPTOR *sd =
-        static_cast<const SECURITY_DESCRIPTOR *>(security->lpSecurityDescriptor);
+    const SECURITY_DESCRIPTOR *sd = static_cast<const SECURITY_DESCRIPTOR *>(descriptor);
     std::vector<std::string> lines = {(sd->Control & SE_DACL_PROTECTED) ? "protected"
                                                                         : "inheriting"};
     for (DWORD i = 0; sd->Dacl != NULL && i < sd->Dacl->AceCount; ++i) {
@@ -834,6 +845,8 @@ BOOL Copy(const char *function, const C *source, const C *destination, BOOL fail
     if (Units(source) >= MaxPath || Units(destination) >= MaxPath)
         return Refuse(ERROR_FILENAME_EXCED_RANGE);
     std::string from = HostPath(Decoded(source)), to = HostPath(Decoded(destination));
+    if (fs::is_directory(from))
+        return Refuse(ERROR_ACCESS_DENIED); // a folder is no file to copy
     if (!fs::is_regular_file(from))
         return Refuse(ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
     if (!ParentExists(to))
@@ -872,8 +885,7 @@ HANDLE Create(const char *function, const C *path, DWORD access, DWORD share,
             return INVALID_HANDLE_VALUE;
         }
         HANDLE handle = NewHandle();
-        machine.openFolders[handle] = {host, access, share, static_cast<uint64_t>(status.st_dev),
-                                       static_cast<uint64_t>(status.st_ino)};
+        machine.openFolders[handle] = Identity(host, status, access, share);
         return handle;
     }
     bool exists = fs::is_regular_file(host);
@@ -953,27 +965,29 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
     return static_cast<DWORD>(path.size());
 }
 
-// A folder's volume and index, as the handle opened it: the installer asks
-// only about folders.
+// A folder's volume and index, as the handle opened it; a file's count of
+// names (its hard links).
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
 {
     if (Record("GetFileInformationByHandle", {}))
         return FALSE;
-    auto folder = machine.openFolders.find(file);
-    if (folder == machine.openFolders.end())
-        return Refuse(ERROR_INVALID_HANDLE);
     memset(information, 0, sizeof *information);
-    information->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
-    information->dwVolumeSerialNumber = static_cast<DWORD>(folder->second.volume);
-    information->nFileIndexHigh = static_cast<DWORD>(folder->second.index >> 32);
-    information->nFileIndexLow = static_cast<DWORD>(folder->second.index);
-    information->nNumberOfLinks = 1;
+    auto folder = machine.openFolders.find(file);
+    auto opened = machine.openFiles.find(file);
+    struct stat status;
+    if (folder != machine.openFolders.end()) {
+        information->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+        information->dwVolumeSerialNumber = static_cast<DWORD>(folder->second.volume);
+        information->nFileIndexHigh = static_cast<DWORD>(folder->second.index >> 32);
+        information->nFileIndexLow = static_cast<DWORD>(folder->second.index);
+        information->nNumberOfLinks = 1;
+        return TRUE;
+    }
+    if (opened == machine.openFiles.end() || fstat(opened->second, &status) != 0)
+        return Refuse(ERROR_INVALID_HANDLE);
+    information->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    information->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
     return TRUE;
-}
-
-DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer)
-{
-    return PathQuery("GetCurrentDirectoryW", machine.currentDirectory, buffer, size);
 }
 
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path)
@@ -986,26 +1000,15 @@ BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path)
     return TRUE;
 }
 
-BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security)
-{
-    if (Record("CreateDirectoryW", {Decoded(path), Pointer(security)}))
-        return FALSE;
-    std::string host = HostPath(Decoded(path));
-    if (fs::exists(host) || !ParentExists(host))
-        return Refuse(fs::exists(host) ? ERROR_ALREADY_EXISTS : ERROR_PATH_NOT_FOUND);
-    fs::create_directory(host);
-    machine.folderAccess[host] = advapi32::DescribeAccess(security);
-    machine.folderOwners[host] = machine.ownersKept ? machine.ownerSid : "";
-    if (machine.meanwhile)
-        machine.meanwhile("CreateDirectoryW");
-    return TRUE;
-}
-
 BOOL WINAPI RemoveDirectoryW(LPCWSTR path)
 {
     if (Record("RemoveDirectoryW", {Decoded(path)}))
         return FALSE;
     std::string host = HostPath(Decoded(path));
+    if (fs::is_symlink(host)) {
+        fs::remove(host); // a junction goes itself, whatever its folder holds
+        return TRUE;
+    }
     if (!fs::is_directory(host) || !fs::is_empty(host))
         return Refuse(fs::is_directory(host) ? ERROR_DIR_NOT_EMPTY : ERROR_FILE_NOT_FOUND);
     if (Held(host))
@@ -1070,6 +1073,56 @@ BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
 }
 
 } // namespace kernel
+
+// NTDLL's one call, reached through GetProcAddress: it makes a folder and
+// opens it in one step, as no other process can come between.
+namespace ntdll {
+
+const NTSTATUS NameCollision = static_cast<NTSTATUS>(0xC0000035);
+const NTSTATUS PathNotFound = static_cast<NTSTATUS>(0xC000003A);
+const NTSTATUS NotImplemented = static_cast<NTSTATUS>(0xC0000002);
+
+// An injected fault's "error" is the NTSTATUS the call returns. Only a new
+// folder (FILE_CREATE, FILE_DIRECTORY_FILE) by a drive's NT name (\??\C:\...)
+// is made here; a name there in any form collides.
+NTSTATUS WINAPI NtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                             PIO_STATUS_BLOCK status, PLARGE_INTEGER allocationSize,
+                             ULONG fileAttributes, ULONG share, ULONG disposition, ULONG options,
+                             PVOID extendedAttributes, ULONG extendedLength)
+{
+    std::u16string units(attributes->ObjectName->Buffer,
+                         attributes->ObjectName->Length / sizeof(WCHAR));
+    std::string name = Decoded(units.c_str());
+    if (Record("NtCreateFile",
+               {name, Number(access), Number(attributes->Attributes),
+                Pointer(attributes->SecurityDescriptor), Pointer(allocationSize),
+                Number(fileAttributes), Number(share), Number(disposition), Number(options),
+                Pointer(extendedAttributes), Number(extendedLength)}))
+        return static_cast<NTSTATUS>(lastError);
+    if (disposition != FILE_CREATE || !(options & FILE_DIRECTORY_FILE) ||
+        ((options & FILE_SYNCHRONOUS_IO_NONALERT) && !(access & SYNCHRONIZE)))
+        return NotImplemented;
+    if (name.compare(0, 4, "\\??\\") != 0 || name.size() < 6 || name[5] != ':')
+        return PathNotFound; // a network name: no such server here
+    std::string host = HostPath(name.substr(4));
+    if (NameTaken(host))
+        return NameCollision;
+    if (!ParentExists(host))
+        return PathNotFound;
+    fs::create_directory(host);
+    machine.folderAccess[host] = advapi32::DescribeAccess(attributes->SecurityDescriptor);
+    struct stat made;
+    stat(host.c_str(), &made);
+    *handle = NewHandle();
+    machine.openFolders[*handle] = Identity(host, made, access, share);
+    status->Status = 0;
+    status->Information = 2; // FILE_CREATED
+    if (machine.meanwhile)
+        machine.meanwhile("NtCreateFile");
+    return 0;
+}
+
+} // namespace ntdll
 
 namespace {
 
@@ -1251,16 +1304,27 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
     auto found = machine.openFiles.find(file);
     if (found == machine.openFiles.end())
         return Refuse(ERROR_INVALID_HANDLE);
-    ssize_t done = write(found->second, data, size);
+    DWORD fits =
+        machine.diskRoom < 0 ? size : static_cast<DWORD>(std::min<int64_t>(size, machine.diskRoom));
+    ssize_t done = write(found->second, data, fits);
     if (written)
         *written = done < 0 ? 0 : static_cast<DWORD>(done);
-    return done == static_cast<ssize_t>(size);
+    if (machine.diskRoom >= 0 && done > 0)
+        machine.diskRoom -= done;
+    if (done == static_cast<ssize_t>(size))
+        return TRUE;
+    return Refuse(fits < size ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
     Record("CloseHandle", {});
-    if (machine.openHandles.erase(handle) || machine.openFolders.erase(handle))
+    if (machine.openFolders.erase(handle)) {
+        if (machine.meanwhile)
+            machine.meanwhile("CloseHandle");
+        return TRUE;
+    }
+    if (machine.openHandles.erase(handle))
         return TRUE;
     auto found = machine.openFiles.find(handle);
     if (found == machine.openFiles.end())
@@ -1343,9 +1407,12 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
         return NULL;
     if (name == NULL)
         return exeModule;
-    // Only KERNEL32 is loaded in every process; no other library is asked for here.
+    // KERNEL32 and NTDLL are loaded in every NT process; no other library is
+    // asked for here.
     if (strcasecmp(name, "kernel32.dll") == 0 || strcasecmp(name, "kernel32") == 0)
         return kernelModule;
+    if (strcasecmp(name, "ntdll.dll") == 0)
+        return ntdllModule;
     lastError = ERROR_MOD_NOT_FOUND;
     return NULL;
 }
@@ -1359,7 +1426,9 @@ HANDLE WINAPI GetCurrentProcess(void)
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
 {
     bool ordinal = reinterpret_cast<uintptr_t>(name) < 0x10000;
-    std::string moduleName = module == kernelModule ? "kernel32.dll" : Pointer(module);
+    std::string moduleName = module == kernelModule  ? "kernel32.dll"
+                             : module == ntdllModule ? "ntdll.dll"
+                                                     : Pointer(module);
     for (const auto &library : SystemLibraries) {
         if (module == library.second)
             moduleName = library.first;
@@ -1383,19 +1452,19 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
          {ENTRY(kernel, IsWow64Process), ENTRY(kernel, GetNativeSystemInfo),
           ENTRY(kernel, SetDllDirectoryA), ENTRY(kernel, GetTempPathW), ENTRY(kernel, CreateFileW),
           ENTRY(kernel, GetFileInformationByHandle), ENTRY(kernel, GetModuleFileNameW),
-          ENTRY(kernel, CreateDirectoryW), ENTRY(kernel, CopyFileW),
-          ENTRY(kernel, SetFileAttributesW), ENTRY(kernel, GetStartupInfoW),
-          ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
+          ENTRY(kernel, CopyFileW), ENTRY(kernel, SetFileAttributesW),
+          ENTRY(kernel, GetStartupInfoW), ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
           ENTRY(kernel, RemoveDirectoryW), ENTRY(kernel, MoveFileExW),
-          ENTRY(kernel, GetCurrentDirectoryW), ENTRY(kernel, SetCurrentDirectoryW)}},
+          ENTRY(kernel, SetCurrentDirectoryW)}},
+        {"ntdll.dll", {ENTRY(ntdll, NtCreateFile)}},
         {"user32.dll", {ENTRY(user32, MessageBoxA), ENTRY(user32, SendMessageTimeoutA)}},
         {"advapi32.dll",
          {ENTRY(advapi32, RegCreateKeyExA), ENTRY(advapi32, RegSetValueExA),
           ENTRY(advapi32, OpenProcessToken), ENTRY(advapi32, GetTokenInformation),
-          ENTRY(advapi32, GetKernelObjectSecurity), ENTRY(advapi32, InitializeAcl),
-          ENTRY(advapi32, AddAccessAllowedAce), ENTRY(advapi32, GetAce),
-          ENTRY(advapi32, InitializeSecurityDescriptor), ENTRY(advapi32, SetSecurityDescriptorDacl),
-          ENTRY(advapi32, SetSecurityDescriptorControl), ENTRY(advapi32, SystemFunction036)}},
+          ENTRY(advapi32, InitializeAcl), ENTRY(advapi32, AddAccessAllowedAce),
+          ENTRY(advapi32, GetAce), ENTRY(advapi32, InitializeSecurityDescriptor),
+          ENTRY(advapi32, SetSecurityDescriptorDacl), ENTRY(advapi32, SetSecurityDescriptorControl),
+          ENTRY(advapi32, SystemFunction036)}},
     };
 #undef ENTRY
     auto library = entries.find(moduleName);

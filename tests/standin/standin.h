@@ -115,9 +115,6 @@ struct Machine {
     std::string userSid = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\x08\0\0\0\x09\0\0\0"
                                       "\xE8\3\0\0",
                                       28); // S-1-5-21-7-8-9-1000
-    // The owner the token gives the objects this process makes: for an
-    // administrator, the Administrators group.
-    std::string ownerSid = std::string("\1\2\0\0\0\0\0\5\x20\0\0\0\x20\2\0\0", 16);
     // The processes CreateProcessW started, as it was asked to. Each runs for
     // childRunsMs (a wait or a pause of the launcher passes that time; a wait
     // without time-out sees it to its end), and meanwhile its program cannot
@@ -136,25 +133,32 @@ struct Machine {
     // attributes, else "protected" or "inheriting" and an entry a line,
     // "SID mask flags" (S-1-5-32-544 0x1f01ff 3).
     std::map<std::string, std::vector<std::string>> folderAccess;
-    // Each folder's owner, by host path: the SID's bytes, "" for none. A
-    // folder made by CreateDirectoryW is owned by ownerSid where the file
-    // system keeps owners, and has none on one that keeps none (FAT).
-    std::map<std::string, std::string> folderOwners;
-    bool ownersKept = true;
     // Short (8.3) names and the long names they stand for, in any folder,
     // both lower case: "docume~1" -> "documents and settings". Either
     // spelling reaches the same file or folder.
     std::map<std::string, std::string> shortNames;
-    // Folders opened with CreateFileW (FILE_FLAG_BACKUP_SEMANTICS): one
-    // opened without FILE_SHARE_DELETE cannot be removed or renamed meanwhile.
+    // Folders opened with CreateFileW (FILE_FLAG_BACKUP_SEMANTICS) or made
+    // and opened by NtCreateFile. As on NT, an open holds the folder only
+    // where it asks for data or delete access (reading, listing, writing,
+    // appending, executing, traversing, deleting): one such open without
+    // FILE_SHARE_DELETE keeps anyone from removing or renaming it meanwhile.
+    // An open for READ_CONTROL, attributes or SYNCHRONIZE alone holds nothing.
     struct OpenFolder {
         std::string host;
         DWORD access, share;
         uint64_t volume, index;
     };
     std::map<HANDLE, OpenFolder> openFolders;
+    // Each drive is a volume of its own, its serial number the drive's
+    // letter; a file's index on it is its host inode, or the one given here
+    // by host path (so that folders on two volumes can share an index).
+    std::map<std::string, uint64_t> fileIndexes;
+    // Bytes the disk still takes; a write that meets the end puts down what
+    // fits and fails with ERROR_DISK_FULL. -1: no end.
+    int64_t diskRoom = -1;
     // What other processes do meanwhile: called with the call's name right
-    // after CreateDirectoryW makes a folder, when CreateProcessW is about to
+    // after NtCreateFile makes a folder, right after
+    // CloseHandle closes a folder's handle, when CreateProcessW is about to
     // start a program, and in each wait while a started process runs.
     std::function<void(const std::string &call)> meanwhile;
     std::vector<std::string> removalsAtRestart; // MoveFileExW's, Windows paths
@@ -186,9 +190,12 @@ std::string FileContents(const std::string &windowsPath);
 DWORD FileAttributes(const std::string &windowsPath);
 void AddPrinter(const std::string &name, const std::string &driver, const std::string &port);
 // As another process would: renames a file or folder (false when a handle
-// holds it), or makes a folder's owner that SID ("" for none).
+// holds it), or makes a junction (Windows 2000 and later) at `at` that leads
+// to the folder `target`.
 bool Rename(const std::string &from, const std::string &to);
-void SetOwner(const std::string &windowsPath, const std::string &sid);
+void MakeJunction(const std::string &at, const std::string &target);
+// A second name of an existing file, as NTFS's hard links give.
+void MakeHardLink(const std::string &at, const std::string &existing);
 
 } // namespace standin
 

@@ -63,17 +63,21 @@ protected:
         StartAs(folder + "\\ScrivoxSetup.exe", "/private-copy");
     }
     // Another process tries to rename the folder at each of those moments:
-    // "CreateProcessW refused, WaitForSingleObject renamed, ...". A rename
-    // that went through is undone, so that the run goes on.
+    // "NtCreateFile refused, CreateProcessW refused, ...". A rename that went
+    // through is undone, so that the run goes on. When the folder's handle is
+    // closed, what the folder still holds is noted too.
     static void TryRenaming(const std::string &folder, std::string *tries)
     {
         standin::M().meanwhile = [folder, tries](const std::string &call) {
-            if (call == "CreateDirectoryW")
+            if (!standin::FolderExists(folder))
                 return;
             bool renamed = standin::Rename(folder, folder + "-theirs");
             if (renamed)
                 standin::Rename(folder + "-theirs", folder);
             *tries += (tries->empty() ? "" : ", ") + call + (renamed ? " renamed" : " refused");
+            if (call == "CloseHandle")
+                *tries += " with " + std::to_string(standin::FolderEntries(folder).size()) +
+                          " files in it";
         };
     }
     // What the private folder holds when the copy is started: each name, and
@@ -132,32 +136,32 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
         std::string tries;
         TryRenaming(folder, &tries);
         EXPECT_EQ(StartProgram(), static_cast<int>(c.status)) << c.package << " " << c.temp;
-        EXPECT_EQ(tries, "CreateProcessW refused, WaitForSingleObject refused")
-            << "the folder is held from before the copy's start to its end";
+        EXPECT_EQ(tries, "NtCreateFile refused, CreateProcessW refused, WaitForSingleObject "
+                         "refused, CloseHandle renamed with 0 files in it")
+            << "the folder is held from its making until every file in it is deleted";
 
         // Nothing but ADVAPI32 is loaded here: no USER32, whose start-up
         // loads DLLs by name from the program's folder.
         EXPECT_EQ(LibrariesLoaded(), (std::vector<std::string>{"advapi32.dll"}));
-        ASSERT_EQ(standin::CallsTo("CreateDirectoryW").size(), 1u) << c.temp;
-        EXPECT_EQ(standin::CallsTo("CreateDirectoryW")[0].args,
-                  (std::vector<std::string>{folder, "ptr"}));
+        // Made and held in one step, with its access list, before anything
+        // is copied into it: listing access, so that its sharing counts, and
+        // no FILE_SHARE_DELETE; synchronous; case-insensitive; a new folder only.
+        ASSERT_EQ(standin::CallsTo("NtCreateFile").size(), 1u) << c.temp;
+        EXPECT_EQ(standin::CallsTo("NtCreateFile")[0].args,
+                  (std::vector<std::string>{"\\??\\" + folder, "1048577", "64", "ptr", "(null)",
+                                            "128", "3", "2", "33", "(null)", "0"}));
         EXPECT_EQ(standin::M().folderAccess[standin::HostPath(folder)],
                   (std::vector<std::string>{"protected", "S-1-5-21-7-8-9-1000 0x1f01ff 3",
                                             "S-1-5-32-544 0x1f01ff 3", "S-1-5-18 0x1f01ff 3"}))
             << "only the user, the Administrators and SYSTEM, passed on to what is inside";
-        // Held right after it is made, before anything is copied into it.
         std::vector<std::string> order;
         for (const standin::Call &call : standin::M().calls) {
-            if (call.function == "CreateDirectoryW" || call.function == "CopyFileW" ||
-                (call.function == "CreateFileW" && call.args[0] == folder))
+            if (call.function == "NtCreateFile" || call.function == "CopyFileW" ||
+                call.function == "CreateFileW")
                 order.push_back(call.function);
         }
-        EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 3),
-                  (std::vector<std::string>{"CreateDirectoryW", "CreateFileW", "CopyFileW"}));
-        EXPECT_EQ(
-            standin::CallsTo("CreateFileW")[0].args,
-            (std::vector<std::string>{folder, "131072", "3", "(null)", "3", "33554432", "(null)"}))
-            << "READ_CONTROL, no FILE_SHARE_DELETE, backup semantics";
+        EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 2),
+                  (std::vector<std::string>{"NtCreateFile", "CopyFileW"}));
         const std::string copy = folder + "\\ScrivoxSetup.exe";
         // The program, then each of the package's files from the current
         // directory, each made writable.
@@ -215,7 +219,11 @@ TEST_F(LauncherTest, WhereNoPrivateCopyCanBeMadeTheInstallationRunsInPlace)
          [] { standin::Fail("OpenProcessToken", ERROR_ACCESS_DENIED); }, 0},
         {"the access list refused",
          [] { standin::Fail("AddAccessAllowedAce", 1344 /* ERROR_ALLOTTED_SPACE_EXCEEDED */); }, 0},
-        {"the folder refused", [] { standin::Fail("CreateDirectoryW", ERROR_ACCESS_DENIED); }, 0},
+        {"the folder refused",
+         [] { standin::Fail("NtCreateFile", 0xC0000022 /* STATUS_ACCESS_DENIED */); }, 0},
+        {"NTDLL's call missing", [] { standin::M().missingEntries.insert("NtCreateFile"); }, 0},
+        {"a temporary directory on a server not there",
+         [] { standin::M().tempPath = "\\\\server\\share\\"; }, 0},
         {"a folder under every name tried",
          [] {
              for (int i = 0; i < 8; ++i) {
@@ -246,84 +254,118 @@ TEST_F(LauncherTest, WhereNoPrivateCopyCanBeMadeTheInstallationRunsInPlace)
     }
 }
 
-TEST_F(LauncherTest, OnlyAFolderThisProcessMadeAndOwnsIsUsed)
+TEST_F(LauncherTest, ANameThatIsThereInAnyFormIsNeverUsed)
 {
-    // A folder that already exists is never used. Where anyone may delete
-    // what the temporary directory holds, another user can also remove the
-    // new folder and make one of that name as their own before it is held.
-    // Ours is owned by the owner the token gives what this process makes, or
-    // by its user; a file system that keeps no owner (FAT) reports none or
-    // the World, and the hold is all there is there. A folder that is not
-    // ours is left as it was.
-    const std::string World("\1\1\0\0\0\0\0\1\0\0\0\0", 12);
+    // The folder is made and held in one step, so no other process can come
+    // between: a name that is there already, as a folder, a file or a
+    // junction (which the open would follow), makes the next one be tried and
+    // is left as it was. Any other failure means no private folder: the
+    // installation runs in place.
     struct {
         const char *why;
-        bool ownersKept;
-        std::string takenBy; // the first folder's owner once made; "" leaves it ours
-        std::string used;
-        bool planted = false; // the first folder is there beforehand, a DLL in it
+        void (*arrange)();
+        std::string used; // "" for the installation in place
+        size_t tries;
+        std::string kept = ""; // a folder that still holds the DLL planted in it
     } cases[] = {
-        {"already there", true, "", SecondFolder, true},
-        {"made again by another user", true, AnotherUser, SecondFolder},
-        {"ours", true, "", FirstFolder},
-        {"owned by this user, as Wine reports a folder it made", true, standin::M().userSid,
+        {"a folder already there, a DLL in it",
+         [] { standin::PutFile(FirstFolder + "\\version.dll", "planted"); }, SecondFolder, 2,
          FirstFolder},
-        {"on a file system that keeps no owner", false, "", FirstFolder},
-        {"owned by the World, as such a file system may say", true, World, FirstFolder},
+        {"a file of that name", [] { standin::PutFile(FirstFolder, "a file"); }, SecondFolder, 2},
+        {"a junction to another folder",
+         [] {
+             standin::PutFile("C:\\THEIRS\\version.dll", "planted");
+             standin::MakeJunction(FirstFolder, "C:\\THEIRS");
+         },
+         SecondFolder, 2, "C:\\THEIRS"},
+        {"a junction whose folder is gone",
+         [] {
+             standin::MakeDirectory("C:\\GONE");
+             standin::MakeJunction(FirstFolder, "C:\\GONE");
+             std::remove(standin::HostPath("C:\\GONE").c_str());
+         },
+         SecondFolder, 2},
+        {"the first name refused for another reason",
+         [] { standin::Fail("NtCreateFile", 0xC0000022 /* STATUS_ACCESS_DENIED */, 1); }, "", 1},
     };
     for (auto &c : cases) {
         StartOver();
-        standin::M().ownersKept = c.ownersKept;
-        if (c.planted)
-            standin::PutFile(FirstFolder + "\\version.dll", "planted");
-        std::string takenBy = c.takenBy;
-        standin::M().meanwhile = [takenBy](const std::string &call) {
-            if (call == "CreateDirectoryW" && !takenBy.empty() &&
-                standin::CallsTo("CreateDirectoryW").size() == 1)
-                standin::SetOwner(FirstFolder, takenBy);
-        };
+        c.arrange();
+        std::vector<std::string> before = PrivateFolders();
+        if (c.used.empty())
+            Answer({IDOK, IDNO});
         EXPECT_EQ(StartProgram(), 1) << c.why;
-        ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
-        EXPECT_EQ(standin::M().started[0].application, c.used + "\\ScrivoxSetup.exe") << c.why;
-        EXPECT_EQ(standin::FolderEntries(Temp).size(), c.used == FirstFolder ? 0u : 1u)
-            << c.why << ": another's folder is left to them, ours removed";
-        if (c.planted) {
-            EXPECT_EQ(standin::FolderEntries(FirstFolder),
-                      (std::vector<std::string>{"version.dll"}))
-                << "the folder found is left as it was";
+        EXPECT_EQ(standin::CallsTo("NtCreateFile").size(), c.tries) << c.why;
+        std::vector<std::string> started;
+        for (const standin::Machine::Started &process : standin::M().started)
+            started.push_back(process.application);
+        EXPECT_EQ(started, c.used.empty() ? std::vector<std::string>{}
+                                          : std::vector<std::string>{c.used + "\\ScrivoxSetup.exe"})
+            << c.why;
+        EXPECT_EQ(PrivateFolders(), before)
+            << c.why << ": what was there is left as it was, and ours is removed";
+        if (!c.kept.empty()) {
+            EXPECT_EQ(standin::FolderEntries(c.kept), (std::vector<std::string>{"version.dll"}))
+                << c.why;
         }
-        EXPECT_EQ(standin::CallsTo("GetTokenInformation").back().args[0],
-                  std::to_string(TokenOwner))
-            << "compared with the owner this process gives what it makes";
     }
 }
 
-TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyWhenTheyCan)
+TEST_F(LauncherTest, TheFolderIsNamedAsNTNamesIt)
+{
+    // A drive's path, a network one, and one given in the form that takes
+    // paths as they stand.
+    struct {
+        std::string temp, name;
+        bool made;
+    } cases[] = {
+        {"C:\\TEMP\\", "\\??\\C:\\TEMP\\Scrivox-0001020304050607", true},
+        {"\\\\server\\share\\temp\\", "\\??\\UNC\\server\\share\\temp\\Scrivox-0001020304050607",
+         false},
+        {"\\\\?\\C:\\TEMP\\", "\\??\\C:\\TEMP\\Scrivox-0001020304050607", true},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        standin::M().tempPath = c.temp;
+        if (!c.made)
+            Answer({IDOK, IDNO});
+        EXPECT_EQ(StartProgram(), 1) << c.temp;
+        ASSERT_EQ(standin::CallsTo("NtCreateFile").size(), 1u) << c.temp;
+        EXPECT_EQ(standin::CallsTo("NtCreateFile")[0].args[0], c.name) << c.temp;
+        EXPECT_EQ(standin::M().started.size(), c.made ? 1u : 0u) << c.temp;
+        EXPECT_TRUE(PrivateFolders().empty()) << c.temp;
+    }
+}
+
+TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyAndOneThatCannotIsLeftOut)
 {
     // Each file that is there is copied byte for byte and made writable; one
-    // that is not is left for the installation to report. Where one that is
-    // there cannot be copied, the copy reads the package folder, as it could
-    // always.
+    // that is not, or cannot be copied, is left out for the installation to
+    // report as a missing file. The copy always starts in its private folder.
     struct {
         const char *why;
         void (*arrange)();
         std::string held; // what the private folder holds when the copy starts
-        bool travelled;   // the copy starts in its private folder
     } cases[] = {
         {"all four", [] {},
          "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvui.dll package writable; scrvumpd.dll package writable; ",
-         true},
+         "scrvui.dll package writable; scrvumpd.dll package writable; "},
         {"the third missing", [] { std::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL").c_str()); },
          "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvumpd.dll package writable; ",
-         true},
+         "scrvumpd.dll package writable; "},
+        {"the third a folder",
+         [] {
+             std::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL").c_str());
+             standin::MakeDirectory("C:\\PKG\\SCRVUI.DLL");
+         },
+         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
+         "scrvumpd.dll package writable; "},
         {"the second unreadable", [] { standin::Fail("CopyFileW", ERROR_ACCESS_DENIED, 3); },
-         "scrivox.ppd package writable; scrivoxsetup.exe writable; ", false},
+         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvui.dll package writable; "
+         "scrvumpd.dll package writable; "},
         {"the disk full at the fourth", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 5); },
          "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvui.dll package writable; ",
-         false},
+         "scrvui.dll package writable; "},
     };
     for (auto &c : cases) {
         StartOver();
@@ -334,13 +376,13 @@ TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyWhenTheyCan)
         EXPECT_EQ(StartProgram(), 1) << c.why;
         EXPECT_EQ(held, c.held) << c.why;
         ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
-        EXPECT_EQ(standin::M().started[0].currentDirectory, c.travelled ? FirstFolder : "(null)")
-            << c.why;
+        EXPECT_EQ(standin::M().started[0].currentDirectory, FirstFolder)
+            << c.why << ": the download folder is never the copy's current directory";
         EXPECT_TRUE(PrivateFolders().empty()) << c.why << ": the folder and its files are removed";
+        bool thirdThere = c.held.find("scrvui.dll") != std::string::npos;
         for (const char *name : expected::PackageFiles)
-            EXPECT_NE(standin::FileExists("C:\\PKG\\" + std::string(name)),
-                      c.why == std::string("the third missing") &&
-                          name == std::string("SCRVUI.DLL"))
+            EXPECT_EQ(standin::FileExists("C:\\PKG\\" + std::string(name)),
+                      thirdThere || name != std::string("SCRVUI.DLL"))
                 << c.why << ": nothing of the package folder is removed";
     }
 }
@@ -355,8 +397,8 @@ TEST_F(LauncherTest, WithoutTheSystemsRandomGeneratorTheNameComesFromItsCounters
         standin::M().counter = counter;
         EXPECT_EQ(StartProgram(), 1);
         ASSERT_EQ(standin::M().started.size(), 1u);
-        std::string folder = standin::CallsTo("CreateDirectoryW")[0].args[0];
-        names.push_back(folder.substr(Temp.size() + 1));
+        std::string folder = standin::CallsTo("NtCreateFile")[0].args[0];
+        names.push_back(folder.substr(4 + Temp.size() + 1));
     }
     for (const std::string &name : names)
         EXPECT_EQ(name.find_first_not_of("0123456789abcdef", 8), std::string::npos) << name;
@@ -366,14 +408,20 @@ TEST_F(LauncherTest, WithoutTheSystemsRandomGeneratorTheNameComesFromItsCounters
 
 TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
 {
+    // The files are deleted while the folder is held, then the folder by its
+    // name. A folder that cannot be removed is scheduled, alone, for removal
+    // at restart, which removes it only when empty: never a file's name.
     struct {
         const char *why;
         int failures; // of DeleteFileW, the system holding the copy that just ended
-        size_t attempts;
+        bool folderRefused;
+        size_t attempts; // deletions of the copy
+        size_t pauses;
         bool removed;
     } cases[] = {
-        {"released at the third attempt", 2, 3, true},
-        {"never released", -1, 20, false},
+        {"released at the third attempt", 2, false, 3, 2, true},
+        {"never released", -1, false, 20, 19, false},
+        {"the folder refused every time", 0, true, 1, 19, false},
     };
     for (auto &c : cases) {
         StartOver();
@@ -382,6 +430,8 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
             standin::Fail("DeleteFileW", ERROR_SHARING_VIOLATION);
         for (int nth = 1; nth <= c.failures; ++nth)
             standin::Fail("DeleteFileW", ERROR_SHARING_VIOLATION, 5 * nth - 4);
+        if (c.folderRefused)
+            standin::Fail("RemoveDirectoryW", ERROR_SHARING_VIOLATION);
         standin::M().childExitCode = 1;
         EXPECT_EQ(StartProgram(), 1) << c.why;
         size_t copyDeletions = 0;
@@ -389,10 +439,40 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
             copyDeletions += call.args[0] == FirstFolder + "\\ScrivoxSetup.exe";
         EXPECT_EQ(copyDeletions, c.attempts) << c.why;
         std::vector<standin::Call> pauses = standin::CallsTo("Sleep");
-        ASSERT_EQ(pauses.size(), c.attempts - 1) << c.why;
+        ASSERT_EQ(pauses.size(), c.pauses) << c.why;
         EXPECT_EQ(pauses[0].args[0], "100") << c.why;
         EXPECT_EQ(standin::FolderExists(FirstFolder), !c.removed) << c.why;
+        EXPECT_EQ(standin::M().removalsAtRestart,
+                  c.removed ? std::vector<std::string>{} : std::vector<std::string>{FirstFolder})
+            << c.why;
     }
+}
+
+TEST_F(LauncherTest, NothingIsRemovedThroughAJunctionPutInTheFoldersPlace)
+{
+    // Once the launcher lets go of the folder, anyone who may delete what the
+    // temporary directory holds can rename it away and put a junction to
+    // another folder in its place (Windows 2000 and later). By then every
+    // file in it is gone, and the folder is removed by its name: the junction
+    // itself, nothing it leads to.
+    const std::string Victim = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
+    for (const char *name : expected::PackageFiles)
+        standin::PutFile(Victim + "\\" + name, "installed");
+    standin::PutFile(Victim + "\\ScrivoxSetup.exe", "installed");
+    std::string swapped;
+    standin::M().meanwhile = [&](const std::string &call) {
+        if (call != "CloseHandle" || !standin::Rename(FirstFolder, FirstFolder + "-theirs"))
+            return;
+        standin::MakeJunction(FirstFolder, Victim);
+        swapped = "swapped";
+    };
+    EXPECT_EQ(StartProgram(), 1);
+    EXPECT_EQ(swapped, "swapped");
+    EXPECT_EQ(standin::FolderEntries(Victim).size(), 5u)
+        << "a file was deleted through the junction";
+    EXPECT_FALSE(standin::FolderExists(FirstFolder)) << "the junction is removed";
+    EXPECT_TRUE(standin::FolderEntries(FirstFolder + "-theirs").empty());
+    EXPECT_TRUE(standin::M().removalsAtRestart.empty());
 }
 
 TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
@@ -402,7 +482,8 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
     // temporary directory installs in place: it starts no copy (a copy that
     // took itself for the launcher would start copies without end) and never
     // removes itself. The temporary directory is known by what it is, not by
-    // how it is spelt.
+    // how it is spelt: its volume and its index there. The copy schedules
+    // nothing for the restart.
     const std::string Own = FirstFolder + "\\ScrivoxSetup.exe";
     const std::string Switch = "/private-copy";
     enum Role { Launcher, InPlace, Copy };
@@ -431,6 +512,8 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
          "C:\\OTHER\\TEMP\\Scrivox-0001020304050607\\ScrivoxSetup.exe", Temp, InPlace},
         {"one of a name like the temporary directory's", Switch,
          "C:\\TEMPA\\Scrivox-0001020304050607\\ScrivoxSetup.exe", "C:\\TEMP#", InPlace},
+        {"one on another volume with the temporary directory's index", Switch,
+         "D:\\TEMP\\Scrivox-0001020304050607\\ScrivoxSetup.exe", Temp, InPlace},
         {"in a private folder", Switch, Own, Temp, Copy},
         {"the same, in other letters", Switch,
          "c:\\temp\\SCRIVOX-0001020304050607\\scrivoxsetup.EXE", Temp, Copy},
@@ -448,47 +531,70 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
         standin::M().shortNames = {{"docume~1", "documents and settings"},
                                    {"locals~1", "local settings"}};
         StartAs(c.program, c.commandLine, c.temp);
+        standin::MakeDirectory("D:\\TEMP");
+        standin::M().fileIndexes = {{standin::HostPath("C:\\TEMP"), 7},
+                                    {standin::HostPath("D:\\TEMP"), 7}};
+        // The copy installs from its own folder, where the launcher put the
+        // package; in place, it installs from the current directory.
+        for (const char *name : expected::PackageFiles) {
+            if (c.role == Copy)
+                standin::PutFile(c.program.substr(0, c.program.rfind('\\') + 1) + name, "copied");
+        }
         if (c.role != Launcher)
             Answer({IDOK, IDNO});
         EXPECT_EQ(StartProgram(), 1) << c.why;
         EXPECT_EQ(standin::M().started.size(), c.role == Launcher ? 1u : 0u)
             << c.why << ": " << (c.role == Launcher ? "no copy was started" : "a copy was started");
         EXPECT_EQ(standin::M().boxes.size(), c.role == Launcher ? 0u : 3u) << c.why;
-        std::vector<std::string> removals;
-        if (c.role == Copy)
-            removals = {c.program, c.program.substr(0, c.program.rfind('\\'))};
-        EXPECT_EQ(standin::M().removalsAtRestart, removals) << c.why;
+        EXPECT_TRUE(standin::M().removalsAtRestart.empty()) << c.why;
+        if (c.role != Launcher) {
+            EXPECT_EQ(standin::FileContents(standin::M().driverDirectory + "\\SCRIVOX.PPD"),
+                      c.role == Copy ? "copied" : "contents of SCRIVOX.PPD")
+                << c.why << ": installed from " << (c.role == Copy ? "its folder" : "in place");
+        }
     }
 }
 
-TEST_F(LauncherTest, TheCopyLoadsTheSystemLibrariesInItsOwnFolderThenInstallsFromThePackage)
+TEST_F(LauncherTest, TheCopyLoadsTheSystemLibrariesAndInstallsInItsOwnFolder)
 {
-    // XP SP1 and later take the current directory out of the DLL search;
-    // NT 4.0, 2000 and XP before SP1 cannot. The folder it was started in is
-    // returned to whatever its name: its own, where the package's files
-    // travelled with it, or the package folder.
+    // Its own folder, where the launcher copied the package's files, is its
+    // current directory whatever it was started with: it loads the system
+    // libraries there (XP SP1 and later also take the current directory out
+    // of the DLL search; NT 4.0, 2000 and XP before SP1 cannot) and installs
+    // from there. Where that folder cannot be made current, it stays where it
+    // was started (the launcher starts it there).
     struct {
+        const char *why;
         bool hasSetDllDirectory;
-        std::string package;
-    } cases[] = {{true, "C:\\PKG"}, {false, UnspelledPackage}, {false, FirstFolder}};
+        std::string startedIn;
+        bool refused; // SetCurrentDirectoryW refuses its own folder
+    } cases[] = {
+        {"started in its own folder", true, FirstFolder, false},
+        {"started in the package folder", false, "C:\\PKG", false},
+        {"started in a folder ANSI cannot spell", false, UnspelledPackage, false},
+        {"its own folder refused", true, FirstFolder, true},
+    };
     for (auto &c : cases) {
         StartOver();
-        PlaceProgram(c.package, Temp);
+        PlaceProgram(c.startedIn == FirstFolder ? "C:\\PKG" : c.startedIn, Temp);
+        standin::M().currentDirectory = c.startedIn;
         BecomeTheCopy(FirstFolder);
+        for (const char *name : expected::PackageFiles)
+            standin::PutFile(FirstFolder + "\\" + name, std::string("copied ") + name);
         if (!c.hasSetDllDirectory)
             standin::M().missingEntries.insert("SetDllDirectoryA");
+        if (c.refused)
+            standin::Fail("SetCurrentDirectoryW", ERROR_ACCESS_DENIED);
         Answer({IDOK, IDNO});
-        EXPECT_EQ(StartProgram(), 1);
-        ExpectInstalledHere("the copy");
-        EXPECT_TRUE(standin::CallsTo("CreateDirectoryW").empty());
+        EXPECT_EQ(StartProgram(), 1) << c.why;
+        ExpectInstalledHere(c.why);
+        EXPECT_TRUE(standin::CallsTo("NtCreateFile").empty()) << c.why;
         for (const char *name : expected::PackageFiles)
             EXPECT_EQ(standin::FileContents(standin::M().driverDirectory + "\\" + name),
-                      std::string("contents of ") + name)
-                << c.package;
-
-        const std::string copy = FirstFolder + "\\ScrivoxSetup.exe";
-        EXPECT_EQ(standin::M().removalsAtRestart, (std::vector<std::string>{copy, FirstFolder}))
-            << "should the launcher not remove them";
+                      std::string("copied ") + name)
+                << c.why << ": installed from its own folder";
+        EXPECT_EQ(standin::M().currentDirectory, FirstFolder) << c.why;
+        EXPECT_TRUE(standin::M().removalsAtRestart.empty()) << c.why;
         std::vector<std::string> steps;
         for (const standin::Call &call : standin::M().calls) {
             if (call.function == "SetCurrentDirectoryW" || call.function == "SetDllDirectoryA" ||
@@ -501,43 +607,12 @@ TEST_F(LauncherTest, TheCopyLoadsTheSystemLibrariesInItsOwnFolderThenInstallsFro
             "LoadLibraryExA C:\\WINDOWS\\system32\\user32.dll",
             "LoadLibraryExA C:\\WINDOWS\\system32\\advapi32.dll",
             "LoadLibraryExA C:\\WINDOWS\\system32\\winspool.drv",
-            "SetCurrentDirectoryW " + c.package,
         };
         if (!c.hasSetDllDirectory)
             expected.erase(expected.begin() + 1);
         for (const char *name : expected::PackageFiles)
             expected.push_back(std::string("CopyFileA .\\") + name);
-        EXPECT_EQ(steps, expected) << c.package;
-    }
-}
-
-TEST_F(LauncherTest, APackageFolderTheCopyCannotNoteIsNeverLeft)
-{
-    struct {
-        const char *why;
-        std::string package;
-        void (*arrange)();
-        size_t changes; // SetCurrentDirectoryW calls expected
-    } cases[] = {
-        {"the current directory not known", "C:\\PKG",
-         [] { standin::Fail("GetCurrentDirectoryW", ERROR_ACCESS_DENIED); }, 0},
-        {"a current directory longer than the buffer",
-         "C:\\" + std::string(100, 'D') + "\\" + std::string(100, 'E') + "\\" +
-             std::string(100, 'F'),
-         [] {}, 0},
-        {"its own folder refused", "C:\\PKG",
-         [] { standin::Fail("SetCurrentDirectoryW", ERROR_ACCESS_DENIED, 1); }, 1},
-    };
-    for (auto &c : cases) {
-        StartOver();
-        PlaceProgram(c.package, Temp);
-        BecomeTheCopy(FirstFolder);
-        c.arrange();
-        Answer({IDOK, IDNO});
-        EXPECT_EQ(StartProgram(), 1) << c.why;
-        ExpectInstalledHere(c.why);
-        EXPECT_EQ(standin::M().currentDirectory, c.package) << c.why;
-        EXPECT_EQ(standin::CallsTo("SetCurrentDirectoryW").size(), c.changes) << c.why;
+        EXPECT_EQ(steps, expected) << c.why;
     }
 }
 

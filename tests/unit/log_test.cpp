@@ -51,8 +51,10 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
         std::string temp;
         std::vector<std::string> missing, refused; // entries missing, calls refused the first time
         std::string opens;                  // each open's form and access: "W append", "A write"
-        unsigned writes = 1;                // the last writes the entry; 0: it is skipped
+        unsigned writes = 1;                // WriteFile calls
         std::vector<std::string> failing{}; // calls refused every time
+        int64_t room = -1;                  // bytes the disk takes
+        std::string entry = "03/06/04 09:05:07 x\r\n"; // what the log gets
     } cases[] = {
         {"every NT", Temp, {}, {}, "W append"},
         {"a temporary directory ANSI cannot spell", Unspelled, {}, {}, "W append"},
@@ -63,13 +65,19 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
          {"WriteFile"},
          "W append, W write",
          2},
+        {"neither way able to write", Temp, {}, {}, "W append, W write", 2, {"WriteFile"}, -1, ""},
+        // What a write put down stays; the entry is not written again.
+        {"a disk that takes part of the entry", Temp, {}, {}, "W append", 1, {}, 5, "03/06"},
         // Written where the file was opened, the entry would overwrite its start.
         {"the seek failing too",
          Temp,
          {},
          {"CreateFileW", "SetFilePointer"},
          "W append, W write",
-         0},
+         0,
+         {},
+         -1,
+         ""},
         {"no wide calls", Temp, {"GetTempPathW", "CreateFileW"}, {}, "A append"},
         {"wide calls that fail, appending alone refused",
          Temp,
@@ -88,10 +96,10 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
             standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED, 1);
         for (const std::string &function : c.failing)
             standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED);
+        standin::M().diskRoom = c.room;
         Rebind();
         WriteLog("x");
-        EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"),
-                  c.writes ? "earlier run\r\n03/06/04 09:05:07 x\r\n" : "earlier run\r\n")
+        EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"), "earlier run\r\n" + c.entry)
             << c.why << ": the entry written once, or skipped";
         EXPECT_EQ(standin::CallsTo("WriteFile").size(), c.writes) << c.why;
         std::string opens;
@@ -113,6 +121,55 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
             << c.why;
         for (const standin::Call &call : standin::CallsTo("GetTempPathW"))
             EXPECT_EQ(call.args[0], "512");
+    }
+}
+
+TEST_F(LogTest, ALogThatIsAnotherFilesSecondNameGetsNothing)
+{
+    // Another user of a shared temporary directory may make the log's name a
+    // hard link to a file the administrator may write (NTFS, NT 4.0 on): a
+    // log with more than one name is not written, and not opened another
+    // way. Where its count of names cannot be had, the entry is written.
+    const std::string Other = "C:\\WINDOWS\\boot.ini";
+    struct {
+        const char *why;
+        bool linked;
+        std::vector<std::string> missing, failing;
+        std::string opens;
+    } cases[] = {
+        {"linked", true, {}, {}, "W append"},
+        {"linked, the 95 family's way", true, {"GetTempPathW", "CreateFileW"}, {}, "A append"},
+        {"its one name", false, {}, {}, "W append"},
+        {"linked, its names not counted", true, {}, {"GetFileInformationByHandle"}, "W append"},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        standin::PutFile(Other, "[boot loader]\r\n");
+        standin::PutFile(LogPath, "");
+        if (c.linked) {
+            std::remove(standin::HostPath(LogPath).c_str());
+            standin::MakeHardLink(LogPath, Other);
+        }
+        standin::M().missingEntries.insert(c.missing.begin(), c.missing.end());
+        for (const std::string &function : c.failing)
+            standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED);
+        Rebind();
+        WriteLog("x");
+        bool written = !c.linked || !c.failing.empty();
+        EXPECT_EQ(standin::FileContents(Other),
+                  std::string("[boot loader]\r\n") +
+                      (c.linked && written ? "03/06/04 09:05:07 x\r\n" : ""))
+            << c.why;
+        if (!c.linked) {
+            EXPECT_EQ(standin::FileContents(LogPath), "03/06/04 09:05:07 x\r\n") << c.why;
+        }
+        std::string opens;
+        for (const standin::Call &call : standin::M().calls) {
+            if (call.function.compare(0, 10, "CreateFile") == 0)
+                opens += (opens.empty() ? "" : ", ") + call.function.substr(10) +
+                         (call.args[1] == std::to_string(FILE_APPEND_DATA) ? " append" : " write");
+        }
+        EXPECT_EQ(opens, c.opens) << c.why;
     }
 }
 

@@ -20,6 +20,7 @@ typedef uint32_t ULONG;
 typedef unsigned int UINT;
 typedef uintptr_t UINT_PTR;
 typedef uintptr_t DWORD_PTR;
+typedef uintptr_t ULONG_PTR;
 typedef intptr_t LONG_PTR;
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
@@ -71,6 +72,7 @@ static_assert(sizeof(WPARAM) == sizeof(void *) && sizeof(LPARAM) == sizeof(void 
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_WRITE_FAULT 29L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
@@ -147,7 +149,7 @@ typedef union _LARGE_INTEGER {
         LONG HighPart;
     };
     int64_t QuadPart;
-} LARGE_INTEGER;
+} LARGE_INTEGER, *PLARGE_INTEGER;
 
 // Processes
 #define MAX_PATH 260
@@ -215,14 +217,11 @@ typedef struct _SID_AND_ATTRIBUTES {
 typedef struct _TOKEN_USER {
     SID_AND_ATTRIBUTES User;
 } TOKEN_USER;
-typedef struct _TOKEN_OWNER {
-    PSID Owner;
-} TOKEN_OWNER;
-typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenOwner = 4 } TOKEN_INFORMATION_CLASS;
-typedef DWORD SECURITY_INFORMATION;
-#define OWNER_SECURITY_INFORMATION 0x00000001
-#define SE_SELF_RELATIVE 0x8000
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+typedef DWORD ACCESS_MASK;
+#define DELETE 0x00010000
 #define READ_CONTROL 0x00020000
+#define SYNCHRONIZE 0x00100000
 #define TOKEN_QUERY 0x0008
 #define ACL_REVISION 2
 #define ACCESS_ALLOWED_ACE_TYPE 0
@@ -238,7 +237,11 @@ typedef DWORD SECURITY_INFORMATION;
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_READ_DATA 0x00000001
+#define FILE_LIST_DIRECTORY 0x00000001 // FILE_READ_DATA, on a folder
 #define FILE_WRITE_DATA 0x00000002
+#define FILE_EXECUTE 0x00000020
+#define FILE_TRAVERSE 0x00000020 // FILE_EXECUTE, on a folder
 #define FILE_APPEND_DATA 0x00000004
 #define GENERIC_WRITE 0x40000000
 #define GENERIC_READ 0x80000000
@@ -352,7 +355,6 @@ HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_AT
                           DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
-BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failIfExists);
 BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes);
 void WINAPI GetStartupInfoW(LPSTARTUPINFOW startup);
@@ -364,7 +366,6 @@ BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
 BOOL WINAPI DeleteFileW(LPCWSTR path);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR path);
 BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR replacement, DWORD flags);
-DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path);
 
 // USER32, bound at run time: the installer defines these, and the stand-in's
@@ -382,8 +383,6 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
                                 DWORD size, PDWORD needed);
-BOOL WINAPI GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION requested,
-                                    PSECURITY_DESCRIPTOR descriptor, DWORD size, LPDWORD needed);
 BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision);
 BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid);
 BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace);
