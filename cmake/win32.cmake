@@ -120,7 +120,8 @@ set(E2E_SCENARIOS
     refused-winxp64 refused-win2003-64
     planted-dlls-winxp planted-dlls-nt40 planted-dlls-unicode-folder planted-dlls-unicode-temp short-temp
     role-switch-in-package
-    cancel files-missing third-missing read-only-installed second-run
+    cancel files-missing third-missing third-a-folder watched-temp-win2k watched-temp-nt40 log-hard-link
+    read-only-installed second-run
     temp-missing copy-ended windir-removed ini-kept signed-release version-info)
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})
 add_test(NAME e2e_cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh cleanup ${E2E_STATE})

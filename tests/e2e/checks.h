@@ -62,8 +62,9 @@ std::vector<std::string> LogMessages(Checker &check);
 // The log holds those messages, and is well formed.
 void ExpectLog(Checker &check, const std::vector<std::string> &messages,
                const std::string &what = "log");
-// The first `copied` package files are in the driver directory byte for byte, the others not.
-void ExpectFiles(Checker &check, int copied);
+// The first `copied` package files are in the driver directory byte for byte
+// (as the package folder holds them), the others not.
+void ExpectFiles(Checker &check, int copied, const std::string &package = options.package);
 void ExpectRegistered(Checker &check);
 void ExpectNotRegistered(Checker &check);
 void ExpectSettings(Checker &check, const std::string &logDir);

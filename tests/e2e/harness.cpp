@@ -414,6 +414,8 @@ RunResult RunInstaller(const RunOptions &options)
         if (search.found == NULL)
             continue;
         HWND box = search.found;
+        if (result.boxes.empty() && options.atFirstBox)
+            options.atFirstBox();
         Sleep(50); // let the box finish drawing
         BoxSeen seen;
         seen.program = ProgramOf(search.owner);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -40,10 +41,11 @@ struct RunOptions {
     bool answersAreDefaults = false;  // true: answers left over are no problem
     std::map<std::string, std::string> setEnvironment;
     std::vector<std::string> removeEnvironment;
-    std::string relayFile;        // where Wine's relay trace of MessageBoxA lands
-    std::string screenshotFolder; // when set, each box is saved there as box-N.bmp
-    size_t endAtBox = 0;          // when set, the process showing that box (from 1) is ended
-    DWORD endStatus = 0;          // with this exit status, as End Task would end it
+    std::string relayFile;            // where Wine's relay trace of MessageBoxA lands
+    std::string screenshotFolder;     // when set, each box is saved there as box-N.bmp
+    size_t endAtBox = 0;              // when set, the process showing that box (from 1) is ended
+    DWORD endStatus = 0;              // with this exit status, as End Task would end it
+    std::function<void()> atFirstBox; // when set, called as soon as the first box is seen
 };
 
 struct RunResult {

@@ -140,11 +140,20 @@ std::string FailureText(const char *name)
     return std::string(" .\\") + name + " => \n " + DriverDirectory() + "\\" + name;
 }
 
-// The working folder lacks the files in `omit`, so the copy of package file
-// number `failed` fails: its failure box, then "Error 01", and nothing registered.
-void CopyFails(Checker &check, const std::vector<std::string> &omit, int failed)
+// The working folder lacks the files in `omit` (or has folders of their names
+// in their place), so the copy of package file number `failed` fails: its
+// failure box, then "Error 01", and nothing registered. The installation runs
+// in the private folder all the same.
+void CopyFails(Checker &check, const std::vector<std::string> &omit, int failed,
+               bool folders = false)
 {
-    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(check.scenario, omit), "winxp", {}));
+    std::string folder = MakeWorkingFolder(check.scenario, omit);
+    for (const std::string &name : omit) {
+        if (folders)
+            check.Expect(CreateDirectoryW(Wide(folder + "\\" + name).c_str(), NULL),
+                         "a folder named " + name + " is in the package folder");
+    }
+    RunResult result = RunInstaller(MakeRun(folder, "winxp", {}));
     std::string failure = FailureText(PackageFiles[failed]);
     ExpectRun(check, result, 0,
               {{failure.c_str(), ErrorFlags, "OK"}, {DoFilesErrorText, ErrorFlags, "OK"}});
@@ -177,6 +186,65 @@ void SignedRelease(Checker &check)
     RunOptions run = MakeRun(folder, "winxp", {});
     run.installer = folder + "\\ScrivoxSetup.exe";
     ExpectFirstInstallation(check, run, true);
+}
+
+// Another process, as another user of a shared temporary directory would,
+// tries again and again to rename each new Scrivox-* folder there (and puts it
+// back), from before the installer starts until its first box, while the
+// launcher copies a large package file into it. It holds nothing itself.
+struct Watcher {
+    std::string temp;
+    HANDLE ready = CreateEventW(NULL, TRUE, FALSE, NULL);
+    volatile LONG stop = 0;
+    unsigned tries = 0, renamed = 0;
+};
+
+DWORD WINAPI Watch(LPVOID param)
+{
+    Watcher &watcher = *static_cast<Watcher *>(param);
+    std::set<std::string> before = FolderEntries(watcher.temp);
+    SetEvent(watcher.ready);
+    while (!watcher.stop) {
+        for (const std::string &name : FolderEntries(watcher.temp)) {
+            if (before.count(name) || Lower(name).rfind("scrivox-", 0) != 0)
+                continue;
+            std::wstring from = Wide(watcher.temp + name), to = Wide(watcher.temp + "theirs");
+            ++watcher.tries;
+            if (MoveFileW(from.c_str(), to.c_str())) {
+                ++watcher.renamed;
+                MoveFileW(to.c_str(), from.c_str());
+            }
+        }
+    }
+    return 0;
+}
+
+void WatchedFolder(Checker &check, const std::string &windows)
+{
+    std::string folder = MakeWorkingFolder(check.scenario);
+    std::string large(48 << 20, '\0');
+    for (size_t i = 0; i < large.size(); i += 4096)
+        large[i] = static_cast<char>(i >> 12);
+    check.Expect(WriteWholeFile(folder + "\\" + PackageFiles[1], large),
+                 "a package file of 48 MiB is in the package folder");
+    Watcher watcher;
+    watcher.temp = TempDirectory();
+    HANDLE thread = CreateThread(NULL, 0, Watch, &watcher, 0, NULL);
+    WaitForSingleObject(watcher.ready, INFINITE);
+    RunOptions run = MakeRun(folder, windows, {"ok", "no"});
+    run.atFirstBox = [&watcher] { InterlockedExchange(&watcher.stop, 1); };
+    RunResult result = RunInstaller(run);
+    InterlockedExchange(&watcher.stop, 1);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(watcher.ready);
+    ExpectRun(check, result, 1, CompleteBoxes);
+    check.Expect(watcher.tries > 0, "the watcher found the private folder");
+    check.Equal(watcher.renamed, 0,
+                "renames that went through, of the watcher's " + std::to_string(watcher.tries) +
+                    " tries");
+    ExpectFiles(check, 4, folder);
+    ExpectRegistered(check);
 }
 
 struct Scenario {
@@ -256,6 +324,29 @@ std::vector<Scenario> Scenarios()
                         CopyFails(c, {std::begin(PackageFiles), std::end(PackageFiles)}, 0);
                     }});
     list.push_back({"third-missing", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2); }});
+    list.push_back(
+        {"third-a-folder", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2, true); }});
+    for (const char *windows : {"win2k", "nt40"}) {
+        std::string name = std::string("watched-temp-") + windows;
+        list.push_back({strdup(name.c_str()), [=](Checker &c) { WatchedFolder(c, windows); }});
+    }
+    list.push_back(
+        {"log-hard-link", [](Checker &c) {
+             // Another user of a shared temporary directory made the log's name
+             // a second name of a file the administrator may write.
+             std::string other = WindowsDirectory() + "\\linked.ini";
+             std::string log = TempDirectory() + expected::LogName;
+             c.Expect(WriteWholeFile(other, "[kept]\r\n") &&
+                          CreateHardLinkW(Wide(log).c_str(), Wide(other).c_str(), NULL),
+                      "the log's name is a hard link to " + other);
+             ExpectRun(c,
+                       RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
+                       1, CompleteBoxes);
+             std::string bytes;
+             ReadWholeFile(other, &bytes);
+             c.Equal(bytes, "[kept]\r\n", "the linked file");
+             ExpectRegistered(c);
+         }});
     list.push_back({"read-only-installed", [](Checker &c) {
                         for (const char *name : PackageFiles) {
                             std::string path = DriverDirectory() + "\\" + name;
