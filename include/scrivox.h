@@ -43,6 +43,11 @@ enum { PATH_SIZE = 260 };
 enum { DRIVER_DIRECTORY_SIZE = 256, MESSAGE_BUFFER_SIZE = 1024 };
 extern char DriverDirectory[DRIVER_DIRECTORY_SIZE]; // the spooler's driver directory
 extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message boxes
+// Set where the program carries the package but the installation runs in
+// place, outside a private folder: no file of the current directory (the
+// download folder) may be installed then, so every copy of a driver file
+// fails as for a missing one.
+extern int CarriedFilesOnly;
 
 // The system libraries the installer reaches without a static import: each
 // is loaded once, by its full path in the system directory, and never
@@ -121,6 +126,13 @@ int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold);
 // folder directly inside the temporary directory, whatever the spelling of
 // either.
 int InPrivateFolder(const WCHAR *program);
+// Whether the program carries the package's files inside it (a build with
+// the package gives it all four as resources of its own).
+int CarriesPackage(void);
+// Writes the carried file of that name, byte for byte, as a new file at the
+// path: 1 when the whole file was written, 0 otherwise (a file written in
+// part, or one already there, stays for the caller to delete).
+int WriteCarriedFile(const char *name, const WCHAR *path);
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);

@@ -32,6 +32,12 @@ const unsigned InstallQuestionFlags = 0x21;   // MB_OKCANCEL | MB_ICONQUESTION
 const unsigned DefaultQuestionFlags = 0x2024; // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL
 const unsigned CompletionFlags = 0x40;        // MB_ICONINFORMATION
 
+// The box of a driver file that could not be copied into the driver directory.
+inline std::string CopyFailureText(const std::string &name, const std::string &driverDirectory)
+{
+    return " .\\" + name + " => \n " + driverDirectory + "\\" + name;
+}
+
 // The log read back: each line's message, with the stamp "MM/DD/YY HH:MM:SS "
 // that opens each entry taken off, and what is wrong with its form, "" when
 // nothing is: every line ends in CR LF, and every line has its stamp but the

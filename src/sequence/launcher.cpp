@@ -71,19 +71,27 @@ static int CopyIn(const WCHAR *source, const WCHAR *copy)
            WIDE_CALL(SetFileAttributesW, ENTRY_SET_FILE_ATTRIBUTES_W)(copy, FILE_ATTRIBUTE_NORMAL);
 }
 
-// Copies each of the package's files found in the current directory (the
-// package folder) into the private folder, under its own name. A file that is
-// not there, or cannot be copied (unreadable, a folder of that name, the disk
-// full), is left out, for the installation to report as a missing file: the
-// installation never reads the download folder.
+// Puts the package's files into the private folder, each under its own name:
+// those the program carries, written from inside it, where it carries the
+// package, and then it never reads the download folder's; else each one found
+// in the current directory (the package folder), copied. A file that is not
+// there, or cannot be copied or written (unreadable, a folder of that name,
+// the disk full), is left out, for the installation to report as a missing
+// file: the installation never reads the download folder. A carried file
+// written in part is deleted, never left for the installation.
 static void CopyPackage(const WCHAR *folder)
 {
+    int carried = CarriesPackage();
     for (unsigned i = 0; i < DRIVER_FILE_COUNT; ++i) {
         WCHAR source[PATH_SIZE], copy[PATH_SIZE];
         source[0] = 0;
-        if (APPEND_TEXT(source, ".\\") && APPEND_TEXT(source, DriverFileSet[i]) &&
-            PathIn(folder, DriverFileSet[i], copy))
+        if (!APPEND_TEXT(source, ".\\") || !APPEND_TEXT(source, DriverFileSet[i]) ||
+            !PathIn(folder, DriverFileSet[i], copy))
+            continue;
+        if (!carried)
             CopyIn(source, copy);
+        else if (!WriteCarriedFile(DriverFileSet[i], copy))
+            WIDE_CALL(DeleteFileW, ENTRY_DELETE_FILE_W)(copy);
     }
 }
 

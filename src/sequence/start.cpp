@@ -88,7 +88,9 @@ int StartSetup(void)
         if (known && !roleSwitch && LaunchPrivateCopy(program, &status))
             return static_cast<int>(status);
         // No private copy could be made or started: the installation runs
-        // here, as it always could.
+        // here, as it always could; a program that carries the package then
+        // installs nothing it does not carry, so nothing at all.
+        CarriedFilesOnly = CarriesPackage();
         LoadSystemLibraries();
     }
     STARTUPINFOA startup = {};

@@ -893,6 +893,10 @@ HANDLE Create(const char *function, const C *path, DWORD access, DWORD share,
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
+    if (disposition == CREATE_NEW && NameTaken(host)) {
+        lastError = ERROR_FILE_EXISTS;
+        return INVALID_HANDLE_VALUE;
+    }
     bool writes = (access & (GENERIC_WRITE | FILE_WRITE_DATA)) != 0;
     bool appends = !writes && (access & FILE_APPEND_DATA) != 0;
     if (exists && (writes || appends) && (machine.attributes[host] & FILE_ATTRIBUTE_READONLY)) {
@@ -1070,6 +1074,35 @@ BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
     machine.openHandles[process->hProcess] = "process";
     machine.openHandles[process->hThread] = "thread";
     return TRUE;
+}
+
+// The program's resources, from the machine's table: a found resource is its
+// entry there, and its bytes are given in place.
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
+{
+    bool rcdata = type == RT_RCDATA;
+    if (Record("FindResourceA", {Pointer(module), Text(name), rcdata ? "RT_RCDATA" : "other"}))
+        return NULL;
+    auto found = machine.resources.find(name);
+    if (module != NULL || !rcdata || found == machine.resources.end()) {
+        lastError = 1813; // ERROR_RESOURCE_TYPE_NOT_FOUND
+        return NULL;
+    }
+    return reinterpret_cast<HRSRC>(&*found);
+}
+
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource)
+{
+    Record("SizeofResource", {Pointer(module)});
+    return static_cast<DWORD>(
+        reinterpret_cast<std::pair<const std::string, std::string> *>(resource)->second.size());
+}
+
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource)
+{
+    if (Record("LoadResource", {Pointer(module)}))
+        return NULL;
+    return &reinterpret_cast<std::pair<const std::string, std::string> *>(resource)->second[0];
 }
 
 } // namespace kernel
@@ -1450,10 +1483,12 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
           ENTRY(spooler, ClosePrinter), ENTRY(spooler, SetDefaultPrinterA)}},
         {"kernel32.dll",
          {ENTRY(kernel, IsWow64Process), ENTRY(kernel, GetNativeSystemInfo),
-          ENTRY(kernel, SetDllDirectoryA), ENTRY(kernel, GetTempPathW), ENTRY(kernel, CreateFileW),
-          ENTRY(kernel, GetFileInformationByHandle), ENTRY(kernel, GetModuleFileNameW),
-          ENTRY(kernel, CopyFileW), ENTRY(kernel, SetFileAttributesW),
-          ENTRY(kernel, GetStartupInfoW), ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
+          ENTRY(kernel, SetDllDirectoryA), ENTRY(kernel, FindResourceA),
+          ENTRY(kernel, SizeofResource), ENTRY(kernel, LoadResource), ENTRY(kernel, GetTempPathW),
+          ENTRY(kernel, CreateFileW), ENTRY(kernel, GetFileInformationByHandle),
+          ENTRY(kernel, GetModuleFileNameW), ENTRY(kernel, CopyFileW),
+          ENTRY(kernel, SetFileAttributesW), ENTRY(kernel, GetStartupInfoW),
+          ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
           ENTRY(kernel, RemoveDirectoryW), ENTRY(kernel, MoveFileExW),
           ENTRY(kernel, SetCurrentDirectoryW)}},
         {"ntdll.dll", {ENTRY(ntdll, NtCreateFile)}},

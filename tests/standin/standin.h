@@ -153,6 +153,8 @@ struct Machine {
     // letter; a file's index on it is its host inode, or the one given here
     // by host path (so that folders on two volumes can share an index).
     std::map<std::string, uint64_t> fileIndexes;
+    // The program's RCDATA resources, by name: what it carries.
+    std::map<std::string, std::string> resources;
     // Bytes the disk still takes; a write that meets the end puts down what
     // fits and fails with ERROR_DISK_FULL. -1: no end.
     int64_t diskRoom = -1;

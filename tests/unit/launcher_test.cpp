@@ -4,6 +4,8 @@
 // package folder; where no copy can be had, the installation runs in place.
 #include "fixture.h"
 
+#include <functional>
+
 namespace {
 
 const std::string Temp = "C:\\TEMP";
@@ -81,21 +83,40 @@ protected:
         };
     }
     // What the private folder holds when the copy is started: each name, and
-    // whether its bytes are the package's and it can be written.
-    static void NoteFolderAtStart(const std::string &folder, std::string *held)
+    // whether its bytes are the package folder's or those the program
+    // carries, and it can be written. The hook may do something before.
+    static void NoteFolderAtStart(const std::string &folder, std::string *held,
+                                  std::function<void(const std::string &)> before = {})
     {
-        standin::M().meanwhile = [folder, held](const std::string &call) {
+        standin::M().meanwhile = [folder, held, before](const std::string &call) {
+            if (before)
+                before(call);
             if (call != "CreateProcessW")
                 return;
             for (const std::string &name : standin::FolderEntries(folder)) {
-                std::string path = folder + "\\" + name;
-                bool package = standin::FileContents(path).rfind("contents of ", 0) == 0;
+                std::string path = folder + "\\" + name, bytes = standin::FileContents(path);
+                std::string upper = name;
+                for (char &c : upper)
+                    c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+                const char *kind = bytes == "contents of " + upper ? " package"
+                                   : bytes == CarriedBytes(upper)  ? " carried"
+                                                                   : "";
                 *held +=
-                    name + (package ? " package" : "") +
-                    (standin::FileAttributes(path) == FILE_ATTRIBUTE_NORMAL ? " writable" : "") +
+                    name + kind +
+                    (standin::FileAttributes(path) & FILE_ATTRIBUTE_READONLY ? "" : " writable") +
                     "; ";
             }
         };
+    }
+    // The bytes a program built with the package carries for that file.
+    static std::string CarriedBytes(const std::string &name)
+    {
+        return "carried " + name + std::string(1, '\0') + "\xff and more";
+    }
+    static void CarryThePackage()
+    {
+        for (const char *name : expected::PackageFiles)
+            standin::M().resources[name] = CarriedBytes(name);
     }
     // A whole installation ran in this process: every box, and exit status 1.
     static void ExpectInstalledHere(const std::string &why)
@@ -387,6 +408,107 @@ TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyAndOneThatCannotIsLeftOut)
     }
 }
 
+TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOthers)
+{
+    // Each carried file is written byte for byte as a new, writable file of
+    // the private folder; the package folder's files, whatever lies there,
+    // are never read. One that cannot be written whole (a write refused, the
+    // disk full, a file of that name already there) is deleted, and left out
+    // for the installation to report as a missing file.
+    const std::string All = "scrivox.ppd carried writable; scrivoxsetup.exe writable; "
+                            "scrvdrv.dll carried writable; scrvui.dll carried writable; "
+                            "scrvumpd.dll carried writable; ";
+    struct {
+        const char *why;
+        void (*arrange)();
+        std::string held;
+    } cases[] = {
+        {"beside four other files of those names", [] {}, All},
+        {"alone in its folder",
+         [] {
+             for (const char *name : expected::PackageFiles)
+                 std::remove(standin::HostPath(std::string("C:\\PKG\\") + name).c_str());
+         },
+         All},
+        {"the second write refused", [] { standin::Fail("WriteFile", ERROR_WRITE_FAULT, 2); },
+         "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvui.dll carried writable; "
+         "scrvumpd.dll carried writable; "},
+        {"the disk full in the third",
+         [] {
+             standin::M().diskRoom = static_cast<int64_t>(CarriedBytes("SCRIVOX.PPD").size() +
+                                                          CarriedBytes("SCRVDRV.DLL").size() + 4);
+         },
+         "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvdrv.dll carried writable; "},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        CarryThePackage();
+        c.arrange();
+        std::string held;
+        NoteFolderAtStart(FirstFolder, &held);
+        EXPECT_EQ(StartProgram(), 1) << c.why;
+        EXPECT_EQ(held, c.held) << c.why;
+        std::vector<std::string> copied;
+        for (const standin::Call &call : standin::CallsTo("CopyFileW"))
+            copied.push_back(call.args[0]);
+        EXPECT_EQ(copied, std::vector<std::string>{Program}) << c.why << ": the program alone";
+        ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
+        EXPECT_EQ(standin::M().started[0].currentDirectory, FirstFolder) << c.why;
+        EXPECT_TRUE(PrivateFolders().empty()) << c.why;
+    }
+
+    // A file already there, made by one who may enter the folder, is never
+    // written through, and is not left for the installation either.
+    StartOver();
+    CarryThePackage();
+    std::string held;
+    NoteFolderAtStart(FirstFolder, &held, [](const std::string &call) {
+        if (call == "NtCreateFile")
+            standin::PutFile(FirstFolder + "\\SCRVUI.DLL", "theirs");
+    });
+    EXPECT_EQ(StartProgram(), 1);
+    EXPECT_EQ(held, "scrivox.ppd carried writable; scrivoxsetup.exe writable; "
+                    "scrvdrv.dll carried writable; scrvumpd.dll carried writable; ");
+    std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
+    ASSERT_EQ(opens.size(), 4u);
+    EXPECT_EQ(opens[2].args, (std::vector<std::string>{FirstFolder + "\\SCRVUI.DLL", "1073741824",
+                                                       "0", "(null)", "1", "128", "(null)"}))
+        << "GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
+}
+
+TEST_F(LauncherTest, AProgramThatCarriesThePackageInstallsNothingElseInPlace)
+{
+    // Where no private copy can be had, or the role switch is given outside
+    // a private folder, a program that carries the package installs no file
+    // of the folder it runs in: the first copy fails as a missing file's
+    // would, and the run ends there.
+    struct {
+        const char *why;
+        void (*arrange)();
+    } cases[] = {
+        {"no private folder", [] { standin::Fail("NtCreateFile", 0xC0000022); }},
+        {"the program not copied", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 1); }},
+        {"the role switch in the package folder",
+         [] { standin::M().commandLine = "/private-copy"; }},
+    };
+    for (auto &c : cases) {
+        StartOver();
+        CarryThePackage();
+        c.arrange();
+        EXPECT_EQ(StartProgram(), 0) << c.why;
+        EXPECT_TRUE(BoxesAre(
+            {{expected::CopyFailureText("SCRIVOX.PPD", standin::M().driverDirectory), MB_ICONERROR},
+             {DoFilesErrorText, MB_ICONERROR}}))
+            << c.why;
+        EXPECT_TRUE(standin::CallsTo("CopyFileA").empty()) << c.why;
+        EXPECT_TRUE(standin::CallsTo("SetFileAttributesA").empty()) << c.why;
+        EXPECT_TRUE(standin::FolderEntries(standin::M().driverDirectory).empty()) << c.why;
+        EXPECT_EQ(LogMessages(), ExpectedLog(0)) << c.why;
+        EXPECT_TRUE(standin::M().started.empty()) << c.why;
+        EXPECT_TRUE(PrivateFolders().empty()) << c.why;
+    }
+}
+
 TEST_F(LauncherTest, WithoutTheSystemsRandomGeneratorTheNameComesFromItsCounters)
 {
     // NT 4.0 and 2000 lack RtlGenRandom: another moment, another name.
@@ -567,15 +689,19 @@ TEST_F(LauncherTest, TheCopyLoadsTheSystemLibrariesAndInstallsInItsOwnFolder)
         const char *why;
         bool hasSetDllDirectory;
         std::string startedIn;
-        bool refused; // SetCurrentDirectoryW refuses its own folder
+        bool refused;         // SetCurrentDirectoryW refuses its own folder
+        bool carries = false; // built with the package, whose files the launcher wrote
     } cases[] = {
         {"started in its own folder", true, FirstFolder, false},
         {"started in the package folder", false, "C:\\PKG", false},
         {"started in a folder ANSI cannot spell", false, UnspelledPackage, false},
         {"its own folder refused", true, FirstFolder, true},
+        {"a program that carries the package", true, FirstFolder, false, true},
     };
     for (auto &c : cases) {
         StartOver();
+        if (c.carries)
+            CarryThePackage();
         PlaceProgram(c.startedIn == FirstFolder ? "C:\\PKG" : c.startedIn, Temp);
         standin::M().currentDirectory = c.startedIn;
         BecomeTheCopy(FirstFolder);

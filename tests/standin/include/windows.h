@@ -43,6 +43,7 @@ typedef const void *LPCVOID;
 typedef void *HANDLE;
 typedef HANDLE *PHANDLE;
 typedef void *HGLOBAL;
+typedef struct HRSRC__ *HRSRC;
 typedef struct HWND__ *HWND;
 typedef struct HKEY__ *HKEY;
 typedef HKEY *PHKEY;
@@ -80,6 +81,7 @@ static_assert(sizeof(WPARAM) == sizeof(void *) && sizeof(LPARAM) == sizeof(void 
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_ENVVAR_NOT_FOUND 203L
@@ -250,6 +252,7 @@ typedef DWORD ACCESS_MASK;
 #define FILE_SHARE_DELETE 0x00000004
 #define FILE_READ_ATTRIBUTES 0x00000080
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
@@ -347,6 +350,12 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 void WINAPI Sleep(DWORD milliseconds);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter);
 DWORD WINAPI GetTickCount(void);
+
+// The program's own resources, bound at run time like the wide calls.
+#define RT_RCDATA ((LPCSTR)(UINT_PTR)10)
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
 
 // KERNEL32's wide calls, bound at run time: declared for their types only;
 // the stand-in's KERNEL32 gives them through GetProcAddress
