@@ -6,47 +6,78 @@ enable_language(RC)
 # Each target names the import libraries it needs, and nothing else is linked.
 set(CMAKE_CXX_STANDARD_LIBRARIES "")
 configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
-add_executable(ScrivoxSetup WIN32 ${INSTALLER_SOURCES} src/platform/startup.cpp
-    ${CMAKE_BINARY_DIR}/version.rc)
-target_include_directories(ScrivoxSetup PRIVATE include src/text)
-# Only the NT 4.0 API is visible to the installer's sources. USER32's and
-# ADVAPI32's functions are declared as the program's own (_USER32_,
-# _ADVAPI32_): it defines those it calls, and the link fails on any other. With no C runtime
-# linked there is no memset, memcpy or strlen: GCC is kept from turning the
-# installer's own loops into calls to them (-fno-tree-loop-distribute-patterns),
-# and should it ever emit one for a large copy or zero-fill, the link fails
-# and says so.
-target_compile_definitions(ScrivoxSetup PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400 _USER32_ _ADVAPI32_)
-#
-# Arguments are pushed, not stored (half the bytes of a call), which GCC does
-# only without stack probes: no frame may need one, that is reach past the
-# guard page (4 KiB), and the build fails on any that would. Windows keeps
-# the stack aligned to 4 bytes only and nothing here needs more: the entry
-# point realigns it once. Arrays are aligned as the ABI asks, not to 32
-# bytes.
-#
-# The program is optimised as a whole when linked (-flto): GCC then inlines
-# across the sources what is called once, a sixth of the code. So the code
-# generation and frame options are the link's too, where that code is made;
-# the objects keep their own code as well (fat), for the release check that
-# none holds a static constructor.
-set(INSTALLER_CODE_OPTIONS
-    -Os -march=i686 -mno-sse -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -fno-threadsafe-statics -fno-tree-loop-distribute-patterns -fno-ident
-    -mno-stack-arg-probe -mno-accumulate-outgoing-args -mpreferred-stack-boundary=2
-    -malign-data=abi -Wframe-larger-than=4000 -flto -ffat-lto-objects)
-target_compile_options(ScrivoxSetup PRIVATE ${WARNINGS} ${INSTALLER_CODE_OPTIONS})
-# The image carries no relocations: an executable is always loaded at its own base on
-# the systems it installs on, none of which moves images (ASLR came with
-# Vista), and they would cost a file sector.
-target_link_options(ScrivoxSetup PRIVATE ${WARNINGS} ${INSTALLER_CODE_OPTIONS}
-    -s -nostdlib -Wl,--entry,_WinMainCRTStartup
-    -Wl,--disable-dynamicbase,--disable-reloc-section
-    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-    -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-target_link_libraries(ScrivoxSetup PRIVATE kernel32)
-# The header's time stamp comes from SOURCE_DATE_EPOCH, read when linking.
-set_target_properties(ScrivoxSetup PROPERTIES RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/link-stamp.sh)
+
+# The package a program can carry: the folder SCRIVOX_PACKAGE names (the
+# sample package unless told otherwise), its four files put in as RCDATA
+# resources named after them, stored as they are. windres reads a quoted
+# path with each backslash and each quote doubled as escapes; the names stand
+# unquoted, for windres joins a quoted name to the string before it.
+set(SCRIVOX_PACKAGE ${CMAKE_SOURCE_DIR}/sample-package CACHE PATH
+    "the package folder ScrivoxSetup.exe is built to carry (carrying/ScrivoxSetup.exe)")
+set(PACKAGE_FILES SCRIVOX.PPD SCRVDRV.DLL SCRVUI.DLL SCRVUMPD.DLL)
+set(PACKAGE_RC "LANGUAGE 0, 0\n")
+set(PACKAGE_PATHS "")
+foreach(file IN LISTS PACKAGE_FILES)
+    set(path ${SCRIVOX_PACKAGE}/${file})
+    list(APPEND PACKAGE_PATHS ${path})
+    string(REPLACE "\\" "\\\\" quoted "${path}")
+    string(REPLACE "\"" "\"\"" quoted "${quoted}")
+    string(APPEND PACKAGE_RC "${file} RCDATA \"${quoted}\"\n")
+endforeach()
+# Written anew only when it changes, so that a build is redone only then.
+file(WRITE ${CMAKE_BINARY_DIR}/package.rc.new "${PACKAGE_RC}")
+configure_file(${CMAKE_BINARY_DIR}/package.rc.new ${CMAKE_BINARY_DIR}/package.rc COPYONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/package.rc PROPERTIES OBJECT_DEPENDS "${PACKAGE_PATHS}")
+
+# ScrivoxSetup.exe, which installs the files beside it, and the same program
+# carrying the package (carrying/ScrivoxSetup.exe), built alike.
+function(add_installer target)
+    add_executable(${target} WIN32 ${INSTALLER_SOURCES} src/platform/startup.cpp
+        ${CMAKE_BINARY_DIR}/version.rc ${ARGN})
+    target_include_directories(${target} PRIVATE include src/text)
+    # Only the NT 4.0 API is visible to the installer's sources. USER32's and
+    # ADVAPI32's functions are declared as the program's own (_USER32_,
+    # _ADVAPI32_): it defines those it calls, and the link fails on any other. With no C runtime
+    # linked there is no memset, memcpy or strlen: GCC is kept from turning the
+    # installer's own loops into calls to them (-fno-tree-loop-distribute-patterns),
+    # and should it ever emit one for a large copy or zero-fill, the link fails
+    # and says so.
+    target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400 _USER32_ _ADVAPI32_)
+    #
+    # Arguments are pushed, not stored (half the bytes of a call), which GCC does
+    # only without stack probes: no frame may need one, that is reach past the
+    # guard page (4 KiB), and the build fails on any that would. Windows keeps
+    # the stack aligned to 4 bytes only and nothing here needs more: the entry
+    # point realigns it once. Arrays are aligned as the ABI asks, not to 32
+    # bytes.
+    #
+    # The program is optimised as a whole when linked (-flto): GCC then inlines
+    # across the sources what is called once, a sixth of the code. So the code
+    # generation and frame options are the link's too, where that code is made;
+    # the objects keep their own code as well (fat), for the release check that
+    # none holds a static constructor.
+    set(INSTALLER_CODE_OPTIONS
+        -Os -march=i686 -mno-sse -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+        -fno-threadsafe-statics -fno-tree-loop-distribute-patterns -fno-ident
+        -mno-stack-arg-probe -mno-accumulate-outgoing-args -mpreferred-stack-boundary=2
+        -malign-data=abi -Wframe-larger-than=4000 -flto -ffat-lto-objects)
+    target_compile_options(${target} PRIVATE ${WARNINGS} ${INSTALLER_CODE_OPTIONS})
+    # The image carries no relocations: an executable is always loaded at its own base on
+    # the systems it installs on, none of which moves images (ASLR came with
+    # Vista), and they would cost a file sector.
+    target_link_options(${target} PRIVATE ${WARNINGS} ${INSTALLER_CODE_OPTIONS}
+        -s -nostdlib -Wl,--entry,_WinMainCRTStartup
+        -Wl,--disable-dynamicbase,--disable-reloc-section
+        -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+        -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+    target_link_libraries(${target} PRIVATE kernel32)
+    # The header's time stamp comes from SOURCE_DATE_EPOCH, read when linking.
+    set_target_properties(${target} PROPERTIES RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/link-stamp.sh)
+endfunction()
+add_installer(ScrivoxSetup)
+add_installer(ScrivoxSetupCarrying ${CMAKE_BINARY_DIR}/package.rc)
+set_target_properties(ScrivoxSetupCarrying PROPERTIES OUTPUT_NAME ScrivoxSetup
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/carrying)
 
 # The start-up benchmark's yardstick, built like the installer.
 add_executable(bench_minimal WIN32 bench/minimal.cpp)
@@ -85,6 +116,10 @@ add_test(NAME release_imports
             ${CMAKE_SOURCE_DIR}/tests/release/nt4-imports.txt
             ${CMAKE_BINARY_DIR}/CMakeFiles/ScrivoxSetup.dir)
 set_tests_properties(release_imports PROPERTIES LABELS release)
+add_test(NAME release_imports_carrying
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_imports.sh $<TARGET_FILE:ScrivoxSetupCarrying>
+            ${CMAKE_SOURCE_DIR}/tests/release/nt4-imports.txt)
+set_tests_properties(release_imports_carrying PROPERTIES LABELS release)
 # The stripped executable stays within its size budget of 12 KiB.
 add_test(NAME release_size
     COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_size.sh $<TARGET_FILE:ScrivoxSetup> 12288)
@@ -120,7 +155,8 @@ set(E2E_SCENARIOS
     refused-winxp64 refused-win2003-64
     planted-dlls-winxp planted-dlls-nt40 planted-dlls-unicode-folder planted-dlls-unicode-temp short-temp
     role-switch-in-package
-    cancel files-missing third-missing third-a-folder watched-temp-win2k watched-temp-nt40 log-hard-link
+    cancel files-missing third-missing third-a-folder watched-temp-win2k watched-temp-nt40
+    carrying-alone carrying-nt40 carrying-beside-others carrying-no-temp log-hard-link
     read-only-installed second-run
     temp-missing copy-ended windir-removed ini-kept signed-release version-info)
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})

@@ -2,7 +2,7 @@
 // as a user would. One command a file:
 //   e2e_driver list                      the scenarios (scenarios.cpp)
 //   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
-//              [--planted DLL] [--release DIR]
+//              [--planted DLL] [--release DIR] [--carrying EXE]
 //                                        one scenario and its checks (scenarios.cpp)
 //   e2e_driver run --installer EXE --package DIR [--relay FILE] [--windows VER]
 //                  [--answers ok,yes | --default-answers ok,yes | --interactive]
@@ -26,6 +26,7 @@ struct DriverOptions {
                                            minimal;
     std::string planted, driver; // the DLL to plant, and this program's own path
     std::string release;         // the folder the signed release archive was unpacked into
+    std::string carrying;        // the installer built carrying the package (--package's files)
     int runs = 10;
     bool interactive = false;
 };

@@ -30,7 +30,8 @@ int main(int argc, char **argv)
                   {"--minimal", &options.minimal},
                   {"--runs", &runs},
                   {"--planted", &options.planted},
-                  {"--release", &options.release}};
+                  {"--release", &options.release},
+                  {"--carrying", &options.carrying}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         bool known = arg == "--interactive";

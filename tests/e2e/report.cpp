@@ -54,6 +54,10 @@ int Report()
     RunResult result = RunInstaller(run);
 
     printf("Windows version: %s\n", options.windows.c_str());
+    printf("Program started: %s, %s\n", result.installer.c_str(),
+           Lower(result.installer) == Lower(options.carrying)
+               ? "the single program, carrying the package's files"
+               : "the program that installs the files beside it");
     std::vector<std::string> boxes;
     for (const BoxSeen &box : result.boxes) {
         char flags[16];

@@ -117,14 +117,10 @@ void PlantedDlls(Checker &check, const std::string &windows,
     check.Equal(startingUser32, "", "USER32 and GDI32 loaded by the process started there");
 }
 
-// Refused before anything is done: the box, the start entry alone, and no
-// package file anywhere under the Windows directory (in a 64-bit prefix,
-// System32 as well as SysWOW64).
-void Refused(Checker &check, const std::string &windows)
+// No package file anywhere under the Windows directory (in a 64-bit prefix,
+// System32 as well as SysWOW64), and nothing registered.
+void ExpectNothingInstalled(Checker &check)
 {
-    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(check.scenario), windows, {}));
-    ExpectRun(check, result, 0, {{RefusalText, ErrorFlags, "OK"}});
-    ExpectLog(check, ExpectedLog(0));
     ExpectFiles(check, 0);
     std::vector<std::string> found;
     for (const char *file : PackageFiles) {
@@ -135,9 +131,14 @@ void Refused(Checker &check, const std::string &windows)
     ExpectNotRegistered(check);
 }
 
-std::string FailureText(const char *name)
+// Refused before anything is done: the box, the start entry alone, and
+// nothing installed.
+void Refused(Checker &check, const std::string &windows)
 {
-    return std::string(" .\\") + name + " => \n " + DriverDirectory() + "\\" + name;
+    RunResult result = RunInstaller(MakeRun(MakeWorkingFolder(check.scenario), windows, {}));
+    ExpectRun(check, result, 0, {{RefusalText, ErrorFlags, "OK"}});
+    ExpectLog(check, ExpectedLog(0));
+    ExpectNothingInstalled(check);
 }
 
 // The working folder lacks the files in `omit` (or has folders of their names
@@ -154,7 +155,7 @@ void CopyFails(Checker &check, const std::vector<std::string> &omit, int failed,
                          "a folder named " + name + " is in the package folder");
     }
     RunResult result = RunInstaller(MakeRun(folder, "winxp", {}));
-    std::string failure = FailureText(PackageFiles[failed]);
+    std::string failure = expected::CopyFailureText(PackageFiles[failed], DriverDirectory());
     ExpectRun(check, result, 0,
               {{failure.c_str(), ErrorFlags, "OK"}, {DoFilesErrorText, ErrorFlags, "OK"}});
     ExpectFiles(check, failed);
@@ -247,6 +248,36 @@ void WatchedFolder(Checker &check, const std::string &windows)
     ExpectRegistered(check);
 }
 
+// The installer built carrying the package, started as a user would: alone
+// in a folder (as a zip viewer leaves it), or beside four other files of the
+// package's names. It installs what it carries, byte for byte, and nothing
+// of the folder it is in; where it can make no private folder (no temporary
+// directory), nothing at all: the installation's own box for the first file.
+enum class Beside { Nothing, OtherFiles, NoTemporaryDirectory };
+
+void Carrying(Checker &check, const std::string &windows, Beside beside)
+{
+    std::string folder = "C:\\scenario-" + check.scenario;
+    CreateDirectoryW(Wide(folder).c_str(), NULL);
+    for (const char *name : PackageFiles) {
+        if (beside != Beside::Nothing)
+            WriteWholeFile(folder + "\\" + name, std::string("not the carried ") + name);
+    }
+    RunOptions run = MakeRun(folder, windows, {});
+    run.installer = folder + "\\ScrivoxSetup.exe";
+    check.Expect(CopyTo(options.carrying, run.installer), "the carrying installer is in " + folder);
+    if (beside != Beside::NoTemporaryDirectory) {
+        ExpectFirstInstallation(check, run, true);
+        return;
+    }
+    run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
+    std::string failure = expected::CopyFailureText(PackageFiles[0], DriverDirectory());
+    ExpectRun(check, RunInstaller(run), 0,
+              {{failure.c_str(), ErrorFlags, "OK"}, {DoFilesErrorText, ErrorFlags, "OK"}},
+              ShownBy::Installer);
+    ExpectNothingInstalled(check);
+}
+
 struct Scenario {
     const char *name;
     std::function<void(Checker &)> run;
@@ -330,6 +361,12 @@ std::vector<Scenario> Scenarios()
         std::string name = std::string("watched-temp-") + windows;
         list.push_back({strdup(name.c_str()), [=](Checker &c) { WatchedFolder(c, windows); }});
     }
+    list.push_back({"carrying-alone", [](Checker &c) { Carrying(c, "winxp", Beside::Nothing); }});
+    list.push_back({"carrying-nt40", [](Checker &c) { Carrying(c, "nt40", Beside::Nothing); }});
+    list.push_back(
+        {"carrying-beside-others", [](Checker &c) { Carrying(c, "win2k", Beside::OtherFiles); }});
+    list.push_back({"carrying-no-temp",
+                    [](Checker &c) { Carrying(c, "winxp", Beside::NoTemporaryDirectory); }});
     list.push_back(
         {"log-hard-link", [](Checker &c) {
              // Another user of a shared temporary directory made the log's name

@@ -232,6 +232,7 @@ scenario)
         --relay "$(windows_path "$run/relay.log")" \
         --planted "$(windows_path "$build/planted/planted.dll")" \
         --release "$(windows_path "$build/release-test/unpacked")" \
+        --carrying "$(windows_path "$build/carrying/ScrivoxSetup.exe")" \
         2>"$run/relay.log" || status=$?
     timing "$name driver, from its start to its end" "$started"
     started=$(now)
