@@ -858,6 +858,8 @@ BOOL Copy(const char *function, const C *source, const C *destination, BOOL fail
         !fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed))
         return Refuse(ERROR_SHARING_VIOLATION);        // a file cannot be copied onto itself
     machine.attributes[to] = machine.attributes[from]; // CopyFile keeps the attributes
+    if (machine.meanwhile)
+        machine.meanwhile(function);
     return TRUE;
 }
 
@@ -1344,6 +1346,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
         *written = done < 0 ? 0 : static_cast<DWORD>(done);
     if (machine.diskRoom >= 0 && done > 0)
         machine.diskRoom -= done;
+    if (machine.meanwhile)
+        machine.meanwhile("WriteFile");
     if (done == static_cast<ssize_t>(size))
         return TRUE;
     return Refuse(fits < size ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);

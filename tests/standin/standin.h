@@ -159,7 +159,8 @@ struct Machine {
     // fits and fails with ERROR_DISK_FULL. -1: no end.
     int64_t diskRoom = -1;
     // What other processes do meanwhile: called with the call's name right
-    // after NtCreateFile makes a folder, right after
+    // after NtCreateFile makes a folder, after each file CopyFileW (A) copies or
+    // WriteFile writes to (the moments a folder is being filled), right after
     // CloseHandle closes a folder's handle, when CreateProcessW is about to
     // start a program, and in each wait while a started process runs.
     std::function<void(const std::string &call)> meanwhile;

@@ -64,19 +64,24 @@ protected:
     {
         StartAs(folder + "\\ScrivoxSetup.exe", "/private-copy");
     }
-    // Another process tries to rename the folder at each of those moments:
-    // "NtCreateFile refused, CreateProcessW refused, ...". A rename that went
-    // through is undone, so that the run goes on. When the folder's handle is
-    // closed, what the folder still holds is noted too.
+    // Another process tries to rename the folder: "renamed" or "refused". A
+    // rename that went through is undone, so that the run goes on.
+    static std::string TryRename(const std::string &folder)
+    {
+        bool renamed = standin::Rename(folder, folder + "-theirs");
+        if (renamed)
+            standin::Rename(folder + "-theirs", folder);
+        return renamed ? "renamed" : "refused";
+    }
+    // Another process tries to rename the folder at each of the moments the
+    // stand-in offers: "NtCreateFile refused, CopyFileW refused, ...". When
+    // the folder's handle is closed, what the folder still holds is noted too.
     static void TryRenaming(const std::string &folder, std::string *tries)
     {
         standin::M().meanwhile = [folder, tries](const std::string &call) {
             if (!standin::FolderExists(folder))
                 return;
-            bool renamed = standin::Rename(folder, folder + "-theirs");
-            if (renamed)
-                standin::Rename(folder + "-theirs", folder);
-            *tries += (tries->empty() ? "" : ", ") + call + (renamed ? " renamed" : " refused");
+            *tries += (tries->empty() ? "" : ", ") + call + " " + TryRename(folder);
             if (call == "CloseHandle")
                 *tries += " with " + std::to_string(standin::FolderEntries(folder).size()) +
                           " files in it";
@@ -157,8 +162,11 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
         std::string tries;
         TryRenaming(folder, &tries);
         EXPECT_EQ(StartProgram(), static_cast<int>(c.status)) << c.package << " " << c.temp;
-        EXPECT_EQ(tries, "NtCreateFile refused, CreateProcessW refused, WaitForSingleObject "
-                         "refused, CloseHandle renamed with 0 files in it")
+        std::string held = "NtCreateFile refused";
+        for (int copies = 0; copies < 5; ++copies)
+            held += ", CopyFileW refused"; // while the folder is filled
+        EXPECT_EQ(tries, held + ", CreateProcessW refused, WaitForSingleObject refused, "
+                                "CloseHandle renamed with 0 files in it")
             << "the folder is held from its making until every file in it is deleted";
 
         // Nothing but ADVAPI32 is loaded here: no USER32, whose start-up
@@ -413,8 +421,10 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
     // Each carried file is written byte for byte as a new, writable file of
     // the private folder; the package folder's files, whatever lies there,
     // are never read. One that cannot be written whole (a write refused, the
-    // disk full, a file of that name already there) is deleted, and left out
-    // for the installation to report as a missing file.
+    // disk full, a file of that name already there, made by one who may
+    // enter the folder) is never written through, is deleted, and is left out
+    // for the installation to report as a missing file. While each file is
+    // written, another process's rename of the folder is refused.
     const std::string All = "scrivox.ppd carried writable; scrivoxsetup.exe writable; "
                             "scrvdrv.dll carried writable; scrvui.dll carried writable; "
                             "scrvumpd.dll carried writable; ";
@@ -422,6 +432,7 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
         const char *why;
         void (*arrange)();
         std::string held;
+        void (*during)(const std::string &call) = nullptr; // another process, meanwhile
     } cases[] = {
         {"beside four other files of those names", [] {}, All},
         {"alone in its folder",
@@ -439,15 +450,35 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
                                                           CarriedBytes("SCRVDRV.DLL").size() + 4);
          },
          "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvdrv.dll carried writable; "},
+        {"a file of that name already there", [] {},
+         "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvdrv.dll carried writable; "
+         "scrvumpd.dll carried writable; ",
+         [](const std::string &call) {
+             if (call == "NtCreateFile")
+                 standin::PutFile(FirstFolder + "\\SCRVUI.DLL", "theirs");
+         }},
     };
     for (auto &c : cases) {
         StartOver();
         CarryThePackage();
         c.arrange();
-        std::string held;
-        NoteFolderAtStart(FirstFolder, &held);
+        std::string held, tries;
+        NoteFolderAtStart(FirstFolder, &held, [&c, &tries](const std::string &call) {
+            if (c.during)
+                c.during(call);
+            if (call == "WriteFile")
+                tries += TryRename(FirstFolder) + " ";
+        });
         EXPECT_EQ(StartProgram(), 1) << c.why;
         EXPECT_EQ(held, c.held) << c.why;
+        EXPECT_NE(tries.find("refused"), std::string::npos) << c.why << ": no write was seen";
+        EXPECT_EQ(tries.find("renamed"), std::string::npos) << c.why << ": " << tries;
+        std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
+        ASSERT_FALSE(opens.empty()) << c.why;
+        EXPECT_EQ(opens[0].args,
+                  (std::vector<std::string>{FirstFolder + "\\SCRIVOX.PPD", "1073741824", "0",
+                                            "(null)", "1", "128", "(null)"}))
+            << "GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
         std::vector<std::string> copied;
         for (const standin::Call &call : standin::CallsTo("CopyFileW"))
             copied.push_back(call.args[0]);
@@ -456,24 +487,6 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
         EXPECT_EQ(standin::M().started[0].currentDirectory, FirstFolder) << c.why;
         EXPECT_TRUE(PrivateFolders().empty()) << c.why;
     }
-
-    // A file already there, made by one who may enter the folder, is never
-    // written through, and is not left for the installation either.
-    StartOver();
-    CarryThePackage();
-    std::string held;
-    NoteFolderAtStart(FirstFolder, &held, [](const std::string &call) {
-        if (call == "NtCreateFile")
-            standin::PutFile(FirstFolder + "\\SCRVUI.DLL", "theirs");
-    });
-    EXPECT_EQ(StartProgram(), 1);
-    EXPECT_EQ(held, "scrivox.ppd carried writable; scrivoxsetup.exe writable; "
-                    "scrvdrv.dll carried writable; scrvumpd.dll carried writable; ");
-    std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
-    ASSERT_EQ(opens.size(), 4u);
-    EXPECT_EQ(opens[2].args, (std::vector<std::string>{FirstFolder + "\\SCRVUI.DLL", "1073741824",
-                                                       "0", "(null)", "1", "128", "(null)"}))
-        << "GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
 }
 
 TEST_F(LauncherTest, AProgramThatCarriesThePackageInstallsNothingElseInPlace)
