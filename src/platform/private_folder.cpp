@@ -136,11 +136,10 @@ static int NtName(const WCHAR *path, WCHAR (&name)[NT_PATH_SIZE])
 {
     int network = path[0] == '\\' && path[1] == '\\';
     int asItStands = network && (path[2] == '?' || path[2] == '.') && path[3] == '\\';
+    const WCHAR *rest = asItStands ? path + 4 : network ? path + 1 : path;
     name[0] = 0;
     return APPEND_TEXT(name, network && !asItStands ? "\\??\\UNC" : "\\??\\") &&
-           APPEND_TEXT(name, path + (asItStands ? 4
-                                     : network  ? 1
-                                                : 0));
+           APPEND_TEXT(name, rest);
 }
 
 int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold)

@@ -1,10 +1,11 @@
 // The launcher: the process the user starts, in the folder the package was
 // downloaded or unpacked into. Before any DLL but KERNEL32 and NTDLL (loaded
-// in every NT process) and ADVAPI32 (by its full path) is loaded, it copies the program and the
-// package's files into a new private folder and runs the installation there, with that folder as
-// its current directory, so that no DLL that system code loads by name is ever looked for in the
-// download folder. It shows nothing itself. Its paths are wide, so that any folder or user name
-// serves.
+// in every NT process) and ADVAPI32 (by its full path) is loaded, it puts the
+// program and the package's files into a new private folder and runs the
+// installation there, with that folder as its current directory, so that no
+// DLL that system code loads by name is ever looked for in the download
+// folder. It shows nothing itself. Its paths are wide, so that any folder or
+// user name serves.
 #include "scrivox.h"
 
 #include "text.h"
@@ -71,14 +72,14 @@ static int CopyIn(const WCHAR *source, const WCHAR *copy)
            WIDE_CALL(SetFileAttributesW, ENTRY_SET_FILE_ATTRIBUTES_W)(copy, FILE_ATTRIBUTE_NORMAL);
 }
 
-// Puts the package's files into the private folder, each under its own name:
-// those the program carries, written from inside it, where it carries the
-// package, and then it never reads the download folder's; else each one found
-// in the current directory (the package folder), copied. A file that is not
-// there, or cannot be copied or written (unreadable, a folder of that name,
-// the disk full), is left out, for the installation to report as a missing
-// file: the installation never reads the download folder. A carried file
-// written in part is deleted, never left for the installation.
+// Puts the package's files into the private folder, each under its own name.
+// A program that carries the package writes the files it carries and never
+// reads the download folder's; any other copies those it finds in the
+// current directory (the package folder). A file that is not there, or
+// cannot be copied or written whole (unreadable, a folder of that name, the
+// disk full), is left out, for the installation to report as a missing file;
+// a carried file written in part is deleted. The installation never reads
+// the download folder.
 static void CopyPackage(const WCHAR *folder)
 {
     int carried = CarriesPackage();

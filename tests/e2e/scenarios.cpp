@@ -257,8 +257,8 @@ enum class Beside { Nothing, OtherFiles, NoTemporaryDirectory };
 
 void Carrying(Checker &check, const std::string &windows, Beside beside)
 {
-    std::string folder = "C:\\scenario-" + check.scenario;
-    CreateDirectoryW(Wide(folder).c_str(), NULL);
+    std::string folder =
+        MakeWorkingFolder(check.scenario, {std::begin(PackageFiles), std::end(PackageFiles)});
     for (const char *name : PackageFiles) {
         if (beside != Beside::Nothing)
             WriteWholeFile(folder + "\\" + name, std::string("not the carried ") + name);
