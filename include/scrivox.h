@@ -43,11 +43,6 @@ enum { PATH_SIZE = 260 };
 enum { DRIVER_DIRECTORY_SIZE = 256, MESSAGE_BUFFER_SIZE = 1024 };
 extern char DriverDirectory[DRIVER_DIRECTORY_SIZE]; // the spooler's driver directory
 extern char MessageBuffer[MESSAGE_BUFFER_SIZE];     // scratch text for message boxes
-// Set where the program carries the package but the installation runs in
-// place, outside a private folder: no file of the current directory (the
-// download folder) may be installed then, so every copy of a driver file
-// fails as for a missing one.
-extern int CarriedFilesOnly;
 
 // The system libraries the installer reaches without a static import: each
 // is loaded once, by its full path in the system directory, and never
@@ -114,8 +109,8 @@ inline constexpr char PrivateCopySwitch[] = "/private-copy";
 int StartSetup(void);
 // Copies the program and the package's files into a private folder and runs
 // the copy there to its end: 1 with its exit status, 0 when it could not be
-// made or started and nothing of it is left (or, where the folder could not
-// be removed, the folder alone is scheduled for removal at restart).
+// made or started and nothing of it is left (but, where it could not be
+// removed, the emptied folder). Nothing is ever scheduled for the restart.
 int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus);
 // A new folder in the temporary directory that only this user, the
 // Administrators and SYSTEM may enter, made and opened in one step so that

@@ -1,8 +1,5 @@
 // Copies the package's driver files from the current directory into the
 // spooler's driver directory, then asks whether to go on with the installation.
-// Where only carried files may be installed and the current directory is not
-// the private folder they were written into, no file is copied: each fails
-// as a missing one would.
 #include "scrivox.h"
 #include "text.h"
 
@@ -27,7 +24,7 @@ static int CopyDriverFile(const char *name)
     char source[SOURCE_PATH_SIZE];
     char destination[DESTINATION_PATH_SIZE];
     int copied = 0;
-    if (BuildPaths(name, source, destination) && !CarriedFilesOnly) {
+    if (BuildPaths(name, source, destination)) {
         // A read-only copy left by an earlier installation would refuse the overwrite.
         SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
         copied = CopyFileA(source, destination, FALSE);

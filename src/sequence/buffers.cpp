@@ -4,7 +4,6 @@
 
 char DriverDirectory[DRIVER_DIRECTORY_SIZE];
 char MessageBuffer[MESSAGE_BUFFER_SIZE];
-int CarriedFilesOnly;
 
 HMODULE SystemModules[SYSTEM_LIBRARY_COUNT];
 FARPROC SystemEntries[SYSTEM_ENTRY_COUNT];

@@ -42,8 +42,8 @@ static int DeleteCopies(const WCHAR *folder)
 // then the hold is let go and the folder removed by its name (a junction put
 // in its place in that moment is removed itself, and nothing through it).
 // Only these names are ever removed, and only inside the private folder. A
-// folder that cannot be removed is scheduled, alone, for removal at the next
-// restart, which removes it only if it is empty by then.
+// folder that cannot be removed stays where it is, and nothing is scheduled
+// for the restart: once let go, its name may be another user's by then.
 static void GiveUpPrivateFolder(const WCHAR *folder, HANDLE hold)
 {
     int emptied = 0;
@@ -61,7 +61,6 @@ static void GiveUpPrivateFolder(const WCHAR *folder, HANDLE hold)
     }
     if (!emptied)
         CloseHandle(hold);
-    WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 // Copies a file into the private folder, byte for byte, and makes the copy
@@ -142,13 +141,9 @@ int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus)
     if (waited == WAIT_OBJECT_0 && !GetExitCodeProcess(process.hProcess, exitStatus))
         *exitStatus = 0;
     CloseHandle(process.hProcess);
-    if (waited == WAIT_OBJECT_0) {
+    if (waited == WAIT_OBJECT_0)
         GiveUpPrivateFolder(folder, hold);
-    } else {
-        // The copy may still run: its files are left to it, and the folder to
-        // the next restart.
-        CloseHandle(hold);
-        WIDE_CALL(MoveFileExW, ENTRY_MOVE_FILE_EX_W)(folder, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
+    else
+        CloseHandle(hold); // the copy may still run: its folder and files are left to it
     return 1;
 }

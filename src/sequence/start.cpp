@@ -63,6 +63,14 @@ static void PrepareCopy(WCHAR (&own)[PATH_SIZE])
     LoadSystemLibraries();
 }
 
+// Windows 95, 98 and Me, which lack or fail the wide calls.
+static int OnWindows95Family(void)
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
 int StartSetup(void)
 {
     LoadSystemLibrary(LIBRARY_KERNEL32);
@@ -87,10 +95,17 @@ int StartSetup(void)
         DWORD status = 0;
         if (known && !roleSwitch && LaunchPrivateCopy(program, &status))
             return static_cast<int>(status);
-        // No private copy could be made or started: the installation runs
-        // here, as it always could; a program that carries the package then
-        // installs nothing it does not carry, so nothing at all.
-        CarriedFilesOnly = CarriesPackage();
+        // No private copy could be made or started (any user who can fill
+        // the temporary directory's volume can bring that about). A program
+        // that carries the package installs only from its private folder, so
+        // on NT it ends here, having loaded no DLL that could come from its
+        // folder: no box can be shown without USER32, whose start-up loads
+        // DLLs by name. The 95 family, which has no users to keep apart and
+        // where no private folder is tried, is refused by the installation
+        // as ever. A program built without the package installs the files
+        // beside it, in place, as it always could.
+        if (CarriesPackage() && !OnWindows95Family())
+            return 0;
         LoadSystemLibraries();
     }
     STARTUPINFOA startup = {};

@@ -239,9 +239,11 @@ std::vector<std::string> FunctionsCalled()
 
 std::string HostPath(const std::string &windowsPath)
 {
-    // A path in the form that takes it as it stands (\\?\C:\...) is the same path.
-    std::string path =
-        windowsPath.compare(0, 4, "\\\\?\\") == 0 ? windowsPath.substr(4) : windowsPath;
+    // A path in the forms that take it as it stands (\\?\C:\..., \\.\C:\...) is
+    // the same path.
+    bool asItStands =
+        windowsPath.compare(0, 4, "\\\\?\\") == 0 || windowsPath.compare(0, 4, "\\\\.\\") == 0;
+    std::string path = asItStands ? windowsPath.substr(4) : windowsPath;
     if (!path.empty() && path[0] == '\\')
         path = machine.currentDirectory.substr(0, 2) + path; // root of the current drive
     else if (path.size() < 2 || path[1] != ':')
@@ -1116,6 +1118,7 @@ namespace ntdll {
 const NTSTATUS NameCollision = static_cast<NTSTATUS>(0xC0000035);
 const NTSTATUS PathNotFound = static_cast<NTSTATUS>(0xC000003A);
 const NTSTATUS NotImplemented = static_cast<NTSTATUS>(0xC0000002);
+const NTSTATUS NameInvalid = static_cast<NTSTATUS>(0xC0000033);
 
 // An injected fault's "error" is the NTSTATUS the call returns. Only a new
 // folder (FILE_CREATE, FILE_DIRECTORY_FILE) by a drive's NT name (\??\C:\...)
@@ -1134,6 +1137,8 @@ NTSTATUS WINAPI NtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBU
                 Number(fileAttributes), Number(share), Number(disposition), Number(options),
                 Pointer(extendedAttributes), Number(extendedLength)}))
         return static_cast<NTSTATUS>(lastError);
+    if (units.find(u'\0') != std::u16string::npos)
+        return NameInvalid; // NT takes the whole length as the name
     if (disposition != FILE_CREATE || !(options & FILE_DIRECTORY_FILE) ||
         ((options & FILE_SYNCHRONOUS_IO_NONALERT) && !(access & SYNCHRONIZE)))
         return NotImplemented;

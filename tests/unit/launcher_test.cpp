@@ -341,8 +341,8 @@ TEST_F(LauncherTest, ANameThatIsThereInAnyFormIsNeverUsed)
 TEST_F(LauncherTest, TheFolderIsNamedAsNTNamesIt)
 {
     // A drive's path is named as the first table shows. A network one (on a
-    // server not there: the installation then runs in place), and one given
-    // in the form that takes paths as they stand.
+    // server not there: the installation then runs in place), and those given
+    // in the forms that take paths as they stand.
     struct {
         std::string temp, name;
         bool made;
@@ -350,6 +350,7 @@ TEST_F(LauncherTest, TheFolderIsNamedAsNTNamesIt)
         {"\\\\server\\share\\temp\\", "\\??\\UNC\\server\\share\\temp\\Scrivox-0001020304050607",
          false},
         {"\\\\?\\C:\\TEMP\\", "\\??\\C:\\TEMP\\Scrivox-0001020304050607", true},
+        {"\\\\.\\C:\\TEMP\\", "\\??\\C:\\TEMP\\Scrivox-0001020304050607", true},
     };
     for (auto &c : cases) {
         StartOver();
@@ -490,34 +491,49 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
     }
 }
 
-TEST_F(LauncherTest, AProgramThatCarriesThePackageInstallsNothingElseInPlace)
+TEST_F(LauncherTest, AProgramThatCarriesThePackageNeverRunsInPlaceOnNT)
 {
     // Where no private copy can be had, or the role switch is given outside
-    // a private folder, a program that carries the package installs no file
-    // of the folder it runs in: the first copy fails as a missing file's
-    // would, and the run ends there.
+    // a private folder, a program that carries the package ends at once with
+    // 0: no DLL but ADVAPI32, by its full path (USER32's start-up loads DLLs
+    // by name from the program's folder), no box, no log, nothing installed.
+    // Windows 95, 98 and Me, which try no private folder, refuse it as ever.
     struct {
         const char *why;
         void (*arrange)();
+        std::vector<std::string> loaded; // or, on the 95 family, the refusal
     } cases[] = {
-        {"no private folder", [] { standin::Fail("NtCreateFile", 0xC0000022); }},
-        {"the program not copied", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 1); }},
+        {"no private folder", [] { standin::Fail("NtCreateFile", 0xC0000022); }, {"advapi32.dll"}},
+        {"the program not copied",
+         [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 1); },
+         {"advapi32.dll"}},
+        {"the copy not started",
+         [] { standin::Fail("CreateProcessW", ERROR_ACCESS_DENIED); },
+         {"advapi32.dll"}},
         {"the role switch in the package folder",
-         [] { standin::M().commandLine = "/private-copy"; }},
+         [] { standin::M().commandLine = "/private-copy"; },
+         {}},
+        {"Windows 98",
+         [] {
+             SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+             standin::Fail("GetModuleFileNameW", ERROR_CALL_NOT_IMPLEMENTED);
+         },
+         {"refused"}},
     };
     for (auto &c : cases) {
         StartOver();
         CarryThePackage();
         c.arrange();
         EXPECT_EQ(StartProgram(), 0) << c.why;
-        EXPECT_TRUE(BoxesAre(
-            {{expected::CopyFailureText("SCRIVOX.PPD", standin::M().driverDirectory), MB_ICONERROR},
-             {DoFilesErrorText, MB_ICONERROR}}))
-            << c.why;
-        EXPECT_TRUE(standin::CallsTo("CopyFileA").empty()) << c.why;
-        EXPECT_TRUE(standin::CallsTo("SetFileAttributesA").empty()) << c.why;
+        if (c.loaded == std::vector<std::string>{"refused"}) {
+            EXPECT_TRUE(BoxesAre({{RefusalText, MB_ICONERROR}})) << c.why;
+            EXPECT_EQ(LogMessages(), ExpectedLog(0)) << c.why;
+        } else {
+            EXPECT_EQ(LibrariesLoaded(), c.loaded) << c.why;
+            EXPECT_TRUE(standin::M().boxes.empty()) << c.why;
+            EXPECT_FALSE(standin::FileExists(LogPath)) << c.why << ": the log was written";
+        }
         EXPECT_TRUE(standin::FolderEntries(standin::M().driverDirectory).empty()) << c.why;
-        EXPECT_EQ(LogMessages(), ExpectedLog(0)) << c.why;
         EXPECT_TRUE(standin::M().started.empty()) << c.why;
         EXPECT_TRUE(PrivateFolders().empty()) << c.why;
     }
@@ -545,19 +561,22 @@ TEST_F(LauncherTest, WithoutTheSystemsRandomGeneratorTheNameComesFromItsCounters
 TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
 {
     // The files are deleted while the folder is held, then the folder by its
-    // name. A folder that cannot be removed is scheduled, alone, for removal
-    // at restart, which removes it only when empty: never a file's name.
+    // name. A folder that cannot be removed stays, and nothing is ever
+    // scheduled for the restart: once let go, the name may be another's. A
+    // wait that fails leaves the copy, which may still run, all it has.
     struct {
         const char *why;
         int failures; // of DeleteFileW, the system holding the copy that just ended
         bool folderRefused;
         size_t attempts; // deletions of the copy
         size_t pauses;
-        bool removed;
+        int left; // files left in the folder; -1 where it is removed
+        bool waitFails = false;
     } cases[] = {
-        {"released at the third attempt", 2, false, 3, 2, true},
-        {"never released", -1, false, 20, 19, false},
-        {"the folder refused every time", 0, true, 1, 19, false},
+        {"released at the third attempt", 2, false, 3, 2, -1},
+        {"never released", -1, false, 20, 19, 5},
+        {"the folder refused every time", 0, true, 1, 19, 0},
+        {"the wait failed", 0, false, 0, 0, 5, true},
     };
     for (auto &c : cases) {
         StartOver();
@@ -568,19 +587,26 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
             standin::Fail("DeleteFileW", ERROR_SHARING_VIOLATION, 5 * nth - 4);
         if (c.folderRefused)
             standin::Fail("RemoveDirectoryW", ERROR_SHARING_VIOLATION);
+        if (c.waitFails)
+            standin::Fail("WaitForSingleObject", ERROR_INVALID_HANDLE);
         standin::M().childExitCode = 1;
-        EXPECT_EQ(StartProgram(), 1) << c.why;
+        EXPECT_EQ(StartProgram(), c.waitFails ? 0 : 1) << c.why;
         size_t copyDeletions = 0;
         for (const standin::Call &call : standin::CallsTo("DeleteFileW"))
             copyDeletions += call.args[0] == FirstFolder + "\\ScrivoxSetup.exe";
         EXPECT_EQ(copyDeletions, c.attempts) << c.why;
         std::vector<standin::Call> pauses = standin::CallsTo("Sleep");
         ASSERT_EQ(pauses.size(), c.pauses) << c.why;
-        EXPECT_EQ(pauses[0].args[0], "100") << c.why;
-        EXPECT_EQ(standin::FolderExists(FirstFolder), !c.removed) << c.why;
-        EXPECT_EQ(standin::M().removalsAtRestart,
-                  c.removed ? std::vector<std::string>{} : std::vector<std::string>{FirstFolder})
-            << c.why;
+        if (!pauses.empty()) {
+            EXPECT_EQ(pauses[0].args[0], "100") << c.why;
+        }
+        ASSERT_EQ(standin::FolderExists(FirstFolder), c.left >= 0) << c.why;
+        if (c.left >= 0) {
+            EXPECT_EQ(standin::FolderEntries(FirstFolder).size(), static_cast<size_t>(c.left))
+                << c.why << ": the files left";
+        }
+        EXPECT_TRUE(standin::CallsTo("MoveFileExW").empty()) << c.why << ": a restart's removal";
+        EXPECT_TRUE(standin::M().openHandles.empty()) << c.why << ": a handle was left open";
     }
 }
 

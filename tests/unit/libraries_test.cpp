@@ -51,7 +51,6 @@ TEST_F(LibrariesTest, EachIsLoadedOnceFromTheSystemDirectoryAndEachEntryBoundOnc
                                   "kernel32.dll!CreateProcessW",
                                   "kernel32.dll!DeleteFileW",
                                   "kernel32.dll!RemoveDirectoryW",
-                                  "kernel32.dll!MoveFileExW",
                                   "kernel32.dll!SetCurrentDirectoryW",
                                   "user32.dll!MessageBoxA",
                                   "user32.dll!SendMessageTimeoutA",
