@@ -401,7 +401,7 @@ RunResult RunInstaller(const RunOptions &options)
     result.processId = process.dwProcessId;
 
     size_t nextAnswer = 0;
-    std::set<DWORD> processes;
+    std::set<DWORD> processes = {process.dwProcessId}; // however soon it ends
     DWORD started = GetTickCount();
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
         if (GetTickCount() - started > RunTimeoutMs) {
