@@ -104,8 +104,10 @@ target_include_directories(e2e_driver PRIVATE tests)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)
 target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 version ntdll kernel32)
-# The version the installer must carry, from the one place it is kept.
-target_compile_definitions(e2e_driver PRIVATE PRODUCT_VERSION="${PROJECT_VERSION}")
+# The version the installer must carry, from the one place it is kept, and
+# its four numbers.
+target_compile_definitions(e2e_driver PRIVATE PRODUCT_VERSION="${PROJECT_VERSION}"
+    FOUR_NUMBER_VERSION="${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${PROJECT_VERSION_TWEAK}")
 
 enable_testing()
 

@@ -485,12 +485,14 @@ std::vector<Scenario> Scenarios()
                  "fixed version information");
              if (fixed) {
                  char version[64];
-                 snprintf(version, sizeof version, "%lu.%lu.%lu",
+                 snprintf(version, sizeof version, "%lu.%lu.%lu.%lu",
                           static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
                           static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
-                          static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)));
-                 c.Equal(version, PRODUCT_VERSION, "file version");
+                          static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+                          static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+                 c.Equal(version, FOUR_NUMBER_VERSION, "file version");
                  c.Equal(fixed->dwProductVersionMS, fixed->dwFileVersionMS, "product version");
+                 c.Equal(fixed->dwProductVersionLS, fixed->dwFileVersionLS, "product version");
              }
              const char *const strings[][2] = {{"FileDescription", expected::Caption},
                                                {"ProductName", "Quorvane Scrivox"},

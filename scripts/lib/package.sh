@@ -1,0 +1,38 @@
+# Sourced by the commands that take a package folder (scripts/run,
+# scripts/release), after options.sh, with root set to the project's folder.
+#   package_names         the package's four file names, in copy order, as the
+#                         program knows them (DriverFileSet in include/scrivox.h)
+#   find_package DIR      finds each of them in DIR as Windows reads a folder,
+#                         whatever the case of the name on disk: package_files
+#                         holds the names, package_paths each one's path ("" for
+#                         one that is not there as a file), package_lacks the
+#                         names not there. Two names that differ only in case
+#                         (Windows would see one of them, which is not said) and
+#                         a file of zero bytes are refused, with exit status 2.
+
+package_names() {
+    sed -n '/DriverFileSet\[/,/};/s/^ *"\([^"]*\)",\{0,1\}$/\1/p' "$root/include/scrivox.h"
+}
+
+find_package() {
+    local dir=$1 name entry base found
+    mapfile -t package_files < <(package_names)
+    package_paths=() package_lacks=()
+    for name in "${package_files[@]}"; do
+        found=""
+        for entry in "$dir"/* "$dir"/.*; do
+            base=${entry##*/}
+            [ -e "$entry" ] && [ "${base,,}" = "${name,,}" ] || continue
+            [ -z "$found" ] ||
+                refuse "the package folder $dir holds ${found##*/} and ${entry##*/}, names that differ only in case: Windows would see one of them"
+            found=$entry
+        done
+        if [ -n "$found" ] && [ -f "$found" ]; then
+            [ -s "$found" ] || refuse "the package's $name ($found) is empty: 0 bytes"
+            package_paths+=("$found")
+        else
+            package_paths+=("")
+            package_lacks+=("$name")
+        fi
+    done
+}
