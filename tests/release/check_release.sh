@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Makes two signed releases of the sample package with a throwaway key and
-# self-signed code-signing certificate, and fails unless: they are byte for
-# byte the same, program and archive; the archive holds exactly the installer
-# (carrying nothing), the four package files and SHA256SUMS in one folder, and
-# the sums check; the single program carries the four files byte for byte;
-# each signature verifies against that certificate with a SHA-1 digest and the
-# signing time is SOURCE_DATE_EPOCH, and one byte changed inside a carried
-# file makes the single program's fail; both signed programs still pass the
-# header and import check; and a package without one of its files is refused
-# with nothing written. It leaves the release unpacked in WORK/unpacked for the e2e
-# scenario that installs from it.
+# Makes signed releases of the sample package with throwaway keys and
+# self-signed certificates, and fails unless: two releases, one with the key
+# encrypted and its passphrase in a file, one with the same key in the clear,
+# are byte for byte the same, program, archive and record; the archive holds
+# exactly the installer (carrying nothing), the four package files and
+# SHA256SUMS in one folder, and the sums check; the record's sums check; the
+# single program carries the four files byte for byte; each signature verifies
+# against that certificate with a SHA-1 digest and the signing time is
+# SOURCE_DATE_EPOCH, and one byte changed inside a carried file makes the
+# single program's fail; both signed programs still pass the header and
+# import check. Then, from a copy of the sources whose version has four
+# numbers, a release from a PKCS#12 file of the older kind, time-stamped at a
+# server of its own on the loopback, of a package whose names are in small
+# letters: its files are named after the four numbers, which the version
+# resource carries, the package's files go in under the program's names, and
+# both time stamps verify against that server's authority. A server that
+# does not answer fails the release with nothing written; bad input is
+# refused with exit status 2 and one line, and nothing is written anywhere.
+# It leaves the release unpacked in WORK/unpacked for the e2e scenario that
+# installs from it.
 #   check_release.sh SOURCE_FOLDER WORK_FOLDER
 set -uo pipefail
 source=${1:?source folder}
@@ -19,23 +28,44 @@ fail() { echo "FAIL: $*"; failed=1; }
 
 rm -rf "$work"
 mkdir -p "$work"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 30 \
-    -subj "/CN=Scrivox Test Signer" -addext "extendedKeyUsage=codeSigning" >"$work/openssl.log" 2>&1 ||
-    { cat "$work/openssl.log"; echo "FAIL: no throwaway certificate"; exit 1; }
+throwaway() { # KEY CERT SUBJECT EXTENSION...: a self-signed certificate and its key in the clear
+    local key=$1 cert=$2 subject=$3
+    shift 3
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$key" -out "$cert" -days 30 -subj "$subject" "${@/#/-addext=}" \
+        >>"$work/openssl.log" 2>&1 || { cat "$work/openssl.log"; echo "FAIL: no throwaway certificate"; exit 1; }
+}
+throwaway "$work/plain-key.pem" "$work/cert.pem" "/CN=Scrivox Test Signer" "extendedKeyUsage=codeSigning"
+throwaway "$work/tsa-key.pem" "$work/tsa.pem" "/CN=Scrivox Test Time Stamps" \
+    "extendedKeyUsage=critical,timeStamping" "keyUsage=critical,digitalSignature"
+printf 'a passphrase with blanks\n' >"$work/pass"
+printf 'p12 passphrase\n' >"$work/p12-pass"
+openssl pkey -in "$work/plain-key.pem" -aes256 -passout "file:$work/pass" -out "$work/key.pem" &&
+    openssl pkcs12 -export -legacy -in "$work/cert.pem" -inkey "$work/plain-key.pem" -passout "file:$work/p12-pass" \
+        -out "$work/signer.p12" || { echo "FAIL: no encrypted key or PKCS#12 file"; exit 1; }
+cat "$work/cert.pem" "$work/tsa.pem" >"$work/authorities.pem"
+"$source/tests/release/tsa.py" "$work/tsa.pem" "$work/tsa-key.pem" "$work/tsa.port" 600 &
+server=$!
+trap 'kill $server 2>/dev/null' EXIT
 
-version=$(sed -n 's/^project(ScrivoxSetup VERSION \([0-9.]*\) .*/\1/p' "$source/CMakeLists.txt")
+version=$(sed -n 's/^project([A-Za-z0-9_]* VERSION \([^ )]*\).*/\1/p' "$source/CMakeLists.txt")
 name="ScrivoxSetup-$version"
 export SOURCE_DATE_EPOCH=1700000000 # 2023-11-14 22:13:20 UTC
 release() {
-    "$source/scripts/release" --package "$source/sample-package" --key "$work/key.pem" --cert "$work/cert.pem" "$@"
+    "$source/scripts/release" --package "$source/sample-package" "$@" </dev/null
 }
-for copy in first second; do
-    release --out "$work/$copy" >"$work/$copy.log" 2>&1 || { cat "$work/$copy.log"; echo "FAIL: the $copy release failed"; exit 1; }
-done
+release --key "$work/key.pem" --cert "$work/cert.pem" --pass-file "$work/pass" --out "$work/first" >"$work/first.log" 2>&1 ||
+    { cat "$work/first.log"; echo "FAIL: the release with an encrypted key failed"; exit 1; }
+release --key "$work/plain-key.pem" --cert "$work/cert.pem" --out "$work/second" >"$work/second.log" 2>&1 ||
+    { cat "$work/second.log"; echo "FAIL: the release with the key in the clear failed"; exit 1; }
 cat "$work/first.log"
+grep -q 'not time-stamped' "$work/first.log" || fail "the release does not say that it is not time-stamped"
 archive="$work/first/$name.zip" single="$work/first/$name.exe"
-cmp "$archive" "$work/second/$name.zip" || fail "two releases of the same commit, package, key and time differ"
-cmp "$single" "$work/second/$name.exe" || fail "two single programs of the same commit, package, key and time differ"
+for file in "$name.zip" "$name.exe" SHA256SUMS; do
+    cmp "$work/first/$file" "$work/second/$file" || fail "$file differs between two releases of the same commit, package, key and time"
+done
+(cd "$work/first" && sha256sum --quiet -c SHA256SUMS) || fail "the release's SHA256SUMS does not check"
+[ "$(cut -d ' ' -f 3 "$work/first/SHA256SUMS" | tr '\n' ' ')" = "$name.exe $name.zip " ] ||
+    fail "the release's SHA256SUMS lists: $(cat "$work/first/SHA256SUMS")"
 
 listed=$(unzip -Z1 "$archive" | tr '\n' ' ')
 expected="$name/ScrivoxSetup.exe $name/SCRIVOX.PPD $name/SCRVDRV.DLL $name/SCRVUI.DLL $name/SCRVUMPD.DLL $name/SHA256SUMS "
@@ -76,24 +106,100 @@ cmp -s "$single" "$work/tampered.exe" && fail "the byte changed is the one that 
 osslsigncode verify -CAfile "$work/cert.pem" -in "$work/tampered.exe" >"$work/tampered.log" 2>&1 &&
     fail "a single program with a carried file changed still verifies"
 
-# Refused: a package without one of its files, with an earlier archive of
-# the same name in place; and a key that is not the certificate's.
-mkdir -p "$work/partial"
-cp "$source/sample-package"/* "$work/partial/"
-rm "$work/partial/SCRVUI.DLL"
-before=$(sha256sum <"$archive")
-"$source/scripts/release" --package "$work/partial" --out "$work/first" >"$work/refused.log" 2>&1
-status=$?
-[ "$status" -eq 2 ] || fail "a package without SCRVUI.DLL: exit status $status, expected 2"
-grep -q 'lacks SCRVUI.DLL' "$work/refused.log" || fail "the refusal does not name SCRVUI.DLL: $(cat "$work/refused.log")"
-[ "$(sha256sum <"$archive")" = "$before" ] || fail "the refused release changed the earlier archive"
-[ "$(ls -A "$work/first" | tr '\n' ' ')" = "$name.exe $name.zip " ] || fail "the refused release left files behind: $(ls -A "$work/first")"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/other.pem" -out "$work/other-cert.pem" -days 30 \
-    -subj "/CN=Someone Else" >/dev/null 2>&1
-release --key "$work/other.pem" --out "$work/mismatch" >"$work/mismatch.log" 2>&1
-status=$?
-[ "$status" -eq 2 ] || fail "a key that is not the certificate's: exit status $status, expected 2"
-[ -z "$(ls -A "$work/mismatch" 2>/dev/null)" ] || fail "the refused release wrote $(ls -A "$work/mismatch")"
+# The sources with a version of four numbers, and a package whose names are
+# in small letters, released from the PKCS#12 file and time-stamped.
+copy="$work/sources"
+mkdir -p "$copy" "$work/small"
+git -C "$source" ls-files -z | (cd "$source" && tar --null -T - -cf -) | tar -C "$copy" -xf -
+sed -i 's/^\(project([A-Za-z0-9_]* VERSION \)[^ )]*/\12.1.0.7/' "$copy/CMakeLists.txt"
+for file in SCRIVOX.PPD SCRVDRV.DLL SCRVUI.DLL SCRVUMPD.DLL; do
+    cp "$source/sample-package/$file" "$work/small/${file,,}"
+done
+for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
+stamps="http://127.0.0.1:$(cat "$work/tsa.port")"
+"$copy/scripts/release" --package "$work/small" --pkcs12 "$work/signer.p12" --pass-file "$work/p12-pass" \
+    --timestamp "$stamps" --ca "$work/authorities.pem" --out "$work/stamped" </dev/null >"$work/stamped.log" 2>&1 ||
+    { cat "$work/stamped.log"; fail "the time-stamped release from a PKCS#12 file failed"; }
+stamped="$work/stamped/ScrivoxSetup-2.1.0.7"
+[ "$(ls "$work/stamped" | tr '\n' ' ')" = "SHA256SUMS ScrivoxSetup-2.1.0.7.exe ScrivoxSetup-2.1.0.7.zip " ] ||
+    fail "the release of version 2.1.0.7 wrote: $(ls "$work/stamped")"
+[ "$(unzip -Z1 "$stamped.zip" 2>/dev/null | sed -n 4p)" = "ScrivoxSetup-2.1.0.7/SCRVUI.DLL" ] ||
+    fail "the archive holds scrvui.dll under another name than SCRVUI.DLL: $(unzip -Z1 "$stamped.zip" | tr '\n' ' ')"
+mkdir -p "$work/stamped-unpacked"
+unzip -q "$stamped.zip" -d "$work/stamped-unpacked"
+(cd "$work/stamped" && sha256sum --quiet -c SHA256SUMS) || fail "the time-stamped release's SHA256SUMS does not check"
+(cd "$work/stamped-unpacked/ScrivoxSetup-2.1.0.7" && sha256sum --quiet -c SHA256SUMS) ||
+    fail "the time-stamped archive's SHA256SUMS does not check"
+for program in "$work/stamped-unpacked/ScrivoxSetup-2.1.0.7/ScrivoxSetup.exe" "$stamped.exe"; do
+    verify=$(osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$program" 2>&1)
+    grep -q '^Timestamp Server Signature verification: ok' <<<"$verify" ||
+        fail "the time stamp of $program does not verify: $(grep -i 'timestamp' <<<"$verify" | tr '\n' ' ')"
+    grep -q '^Signature verification: ok' <<<"$verify" || fail "the signature of $program does not verify"
+    numbers=$(python3 -c 'import struct, sys
+image = open(sys.argv[1], "rb").read()
+at = image.find(struct.pack("<I", 0xFEEF04BD))
+fms, fls, pms, pls = struct.unpack_from("<4I", image, at + 8)
+print("%d.%d.%d.%d %d.%d.%d.%d" % (fms >> 16, fms & 0xFFFF, fls >> 16, fls & 0xFFFF, pms >> 16, pms & 0xFFFF, pls >> 16, pls & 0xFFFF))' "$program")
+    [ "$numbers" = "2.1.0.7 2.1.0.7" ] || fail "the version resource of $program gives file and product versions $numbers"
+done
 
-[ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file and refusals as expected"
+# A time-stamping server that does not answer: one line, status 1, nothing written.
+release --key "$work/plain-key.pem" --cert "$work/cert.pem" --timestamp http://127.0.0.1:9 \
+    --ca "$work/authorities.pem" --out "$work/unstamped" >/dev/null 2>"$work/unstamped.log"
+status=$?
+[ "$status" -eq 1 ] || fail "a time-stamping server that does not answer: exit status $status, expected 1"
+[ "$(wc -l <"$work/unstamped.log")" -eq 1 ] && grep -q 'did not stamp' "$work/unstamped.log" ||
+    fail "a time-stamping server that does not answer: $(cat "$work/unstamped.log")"
+[ -z "$(ls -A "$work/unstamped" 2>/dev/null)" ] || fail "the release that was not stamped wrote $(ls -A "$work/unstamped")"
+
+# Refused, each in one line with exit status 2, writing nothing: the output
+# folder is not made, and an earlier release of the same name stays as it was.
+mkdir -p "$work/lacking" "$work/empty" "$work/cases" "$work/version/sample-package"
+cp "$source/sample-package"/* "$work/lacking/"
+rm "$work/lacking/SCRVUI.DLL"
+cp "$source/sample-package"/* "$work/empty/"
+: >"$work/empty/SCRVDRV.DLL"
+cp "$source/sample-package"/* "$work/cases/"
+cp "$source/sample-package/SCRVUI.DLL" "$work/cases/ScrvUI.dll"
+sed -i 's/^\(project([A-Za-z0-9_]* VERSION \)[^ )]*/\12.1/' "$copy/CMakeLists.txt"
+before=$(cat "$work/first/SHA256SUMS")
+# Each row: why, what the one line says, the command (that of a copy of the
+# sources for the version), its options. The release's package is the
+# sample's unless a row names another; scripts/run reads a package alike.
+refusals=(
+    "a package without a file|lacks SCRVUI.DLL|release|--package $work/lacking --out $work/first"
+    "an empty package file|is empty: 0 bytes|release|--package $work/empty"
+    "two names that differ in case|names that differ only in case: Windows would see one|release|--package $work/cases"
+    "an empty package file, to run|is empty: 0 bytes|run|--package $work/empty"
+    "two names that differ in case, to run|names that differ only in case: Windows would see one|run|--package $work/cases"
+    "an encrypted key and no passphrase|is encrypted: give its passphrase|release|--key $work/key.pem --cert $work/cert.pem"
+    "a wrong passphrase|the passphrase does not open the key|release|--key $work/key.pem --cert $work/cert.pem --pass-file $work/p12-pass"
+    "a PKCS#12 file and no passphrase|opens only with its passphrase|release|--pkcs12 $work/signer.p12"
+    "a key that is not the certificate's|does not match the certificate|release|--key $work/tsa-key.pem --cert $work/cert.pem"
+    "a time stamp without a key|--timestamp stamps a signature|release|--timestamp $stamps"
+    "a time that is no number|SOURCE_DATE_EPOCH=abc is not a time|release|--key $work/plain-key.pem --cert $work/cert.pem"
+    "a version of two numbers|CMakeLists.txt: project()'s VERSION is \"2.1\", not three or four numbers|copy|"
+)
+for row in "${refusals[@]}"; do
+    IFS='|' read -r why message command options <<<"$row"
+    read -ra options <<<"$options"
+    case $command in
+    release) command=("$source/scripts/release" --package "$source/sample-package" --out "$work/refused") ;;
+    copy) command=("$copy/scripts/release" --package "$source/sample-package" --out "$work/refused") ;;
+    run) command=("$source/scripts/run") ;;
+    esac
+    time=$SOURCE_DATE_EPOCH
+    [ "$why" != "a time that is no number" ] || time=abc
+    SOURCE_DATE_EPOCH=$time "${command[@]}" "${options[@]}" </dev/null >"$work/refused.out" 2>"$work/refused.log"
+    status=$?
+    [ "$status" -eq 2 ] || fail "$why: exit status $status, expected 2: $(cat "$work/refused.log")"
+    [ "$(wc -l <"$work/refused.log")" -eq 1 ] && grep -qF -- "$message" "$work/refused.log" ||
+        fail "$why: the refusal says: $(cat "$work/refused.log" "$work/refused.out"); expected one line with: $message"
+    [ ! -e "$work/refused" ] || fail "$why: the refused release made $work/refused"
+done
+[ "$(cat "$work/first/SHA256SUMS")" = "$before" ] && (cd "$work/first" && sha256sum --quiet -c SHA256SUMS) ||
+    fail "a refused release changed the earlier one"
+[ "$(ls -A "$work/first" | tr '\n' ' ')" = "SHA256SUMS $name.exe $name.zip " ] || fail "a refused release left files behind: $(ls -A "$work/first")"
+
+[ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file, a time-stamped release of version 2.1.0.7 from a PKCS#12 file, a server that does not answer and ${#refusals[@]} refusals as expected"
 exit "$failed"
