@@ -3,14 +3,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=bench/run.sh
 source "$root/scripts/lib/options.sh"
+source "$root/scripts/lib/names.sh"
 
 usage() {
     cat <<USAGE
 Usage: bench/run.sh [RUNS]
 
-Reports the stripped size of ScrivoxSetup.exe, the number of functions it
-imports, and, under Wine side by side in one run, the time from process
-start to the first message box for ScrivoxSetup.exe and for a minimal
+Reports the stripped size of the program ($(program_name)) against its limit,
+the number of functions it imports, and, under Wine side by side in one run,
+the time from process start to the first message box for the program and for a minimal
 program that starts itself again and shows a box in that second process
 (the floor of the installer's design, two process starts), with their
 ratio (the median of RUNS runs each, default 20). It builds what it needs first. Where this host cannot execute
@@ -34,6 +35,7 @@ positive_integer "$runs" || refuse "RUNS must be a whole number of at least 1, n
 build="$root/build/win32"
 state="$root/build/bench"
 wine_path=$("$root/scripts/lib/wine-path")
+echo "Building the program, the minimal one and the test driver (a minute the first time, then seconds)..."
 [ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -S "$root" >/dev/null
 cmake --build "$build" --target ScrivoxSetup bench_minimal e2e_driver >/dev/null
 if [ "$wine_path" = emulated ] && [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ]; then
@@ -44,12 +46,14 @@ fi
 # In the emulated machine the prefix lives in its memory.
 [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ] || state=/tmp/scrivox-bench
 
-exe="$build/ScrivoxSetup.exe"
+exe="$build/$(program_name)"
 size=$(stat -c %s "$exe")
+limit=$(sed -n 's/^set(PROGRAM_SIZE_LIMIT \([0-9]*\)).*/\1/p' "$root/cmake/win32.cmake")
 imports=$(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { inside = 1; next } inside && /^\t[0-9a-f]+\t/ { n++ } END { print n }')
-echo "ScrivoxSetup.exe: $size bytes stripped ($(( (size + 1023) / 1024 )) KiB of a 12 KiB budget), $imports imported functions"
+echo "$(program_name): $size bytes stripped, of a limit of $limit, $imports imported functions"
 
 wine_sh="$root/tests/e2e/wine.sh"
+echo "Preparing a Wine prefix (seconds; a minute the first time), then $runs runs of each program..."
 "$wine_sh" base "$state"
 "$wine_sh" copy "$state" "$state/prefix"
 "$wine_sh" xserver "$state"

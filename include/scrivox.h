@@ -15,13 +15,20 @@ inline constexpr char InstallerCaption[] = INSTALLER_CAPTION;
 inline constexpr char DriverName[] = DRIVER_NAME;
 inline constexpr char ProductPrinterName[] = PRODUCT_PRINTER_NAME;
 
-// The package's driver files, in the order they are copied.
+// The package's driver files, each named once, by its role in the driver
+// record: the printer description (its data file), the driver, its user
+// interface (configuration file) and the module the others depend on.
+#define DATA_FILE_NAME "SCRIVOX.PPD"
+#define DRIVER_FILE_NAME "SCRVDRV.DLL"
+#define CONFIG_FILE_NAME "SCRVUI.DLL"
+#define HELPER_FILE_NAME "SCRVUMPD.DLL"
+// The same files, in the order they are copied.
 enum { DRIVER_FILE_COUNT = 4 };
 inline constexpr const char *DriverFileSet[DRIVER_FILE_COUNT] = {
-    "SCRIVOX.PPD",
-    "SCRVDRV.DLL",
-    "SCRVUI.DLL",
-    "SCRVUMPD.DLL",
+    DATA_FILE_NAME,
+    DRIVER_FILE_NAME,
+    CONFIG_FILE_NAME,
+    HELPER_FILE_NAME,
 };
 
 // Classification of the running Windows version.

@@ -12,13 +12,27 @@ namespace expected {
 const char Caption[] = "Quorvane Scrivox Installer";
 const char DriverName[] = "Scrivox Demo NT Driver"; // the driver, and the printer added with it
 const char ProductPrinterName[] = "Quorvane Scrivox";
+const char Port[] = "LPT1:";                        // the printer's
 const char ProductKey[] = "SOFTWARE\\QRN\\Scrivox"; // under HKEY_CURRENT_USER
 const char LogName[] = "Scrivox.log";               // in the temporary directory
+// The program's file name, which its private copy keeps, in a folder of the
+// temporary directory named with this prefix and 16 hexadecimal digits.
+const char ProgramName[] = "ScrivoxSetup.exe";
+const char PrivateFolderPrefix[] = "Scrivox-";
+// The program's version resource: who makes it, and what.
+const char VersionCompany[] = "Quorvane";
+const char VersionProduct[] = "Quorvane Scrivox";
+const char VersionCopyright[] = "Copyright (C) 2026 Quorvane";
 // win.ini's [windows] device entry that makes the printer the default on NT 4.0.
-const char DeviceEntry[] = "Scrivox Demo NT Driver,Scrivox Demo NT Driver,LPT1:";
+const std::string DeviceEntry = std::string(DriverName) + "," + DriverName + "," + Port;
 
-// The package's driver files, in the order they are copied.
-const char *const PackageFiles[] = {"SCRIVOX.PPD", "SCRVDRV.DLL", "SCRVUI.DLL", "SCRVUMPD.DLL"};
+// The package's driver files, in the order they are copied, and each one's
+// role in the driver record.
+const char DataFile[] = "SCRIVOX.PPD";
+const char DriverFile[] = "SCRVDRV.DLL";
+const char ConfigFile[] = "SCRVUI.DLL";
+const char HelperFile[] = "SCRVUMPD.DLL";
+const char *const PackageFiles[] = {DataFile, DriverFile, ConfigFile, HelperFile};
 const unsigned PackageFileCount = sizeof PackageFiles / sizeof PackageFiles[0];
 
 // The message boxes: text and style flags.

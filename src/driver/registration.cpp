@@ -10,11 +10,12 @@ int AddDriverAndPrinter(void)
     // spooler's driver directory.
     char driverName[] = DRIVER_NAME;
     char environment[] = "Windows NT x86";
-    char driverPath[] = "SCRVDRV.DLL";
-    char dataFile[] = "SCRIVOX.PPD";
-    char configFile[] = "SCRVUI.DLL";
+    char driverPath[] = DRIVER_FILE_NAME;
+    char dataFile[] = DATA_FILE_NAME;
+    char configFile[] = CONFIG_FILE_NAME;
     char helpFile[] = "";
-    char dependentFiles[] = "SCRVDRV.DLL\0SCRVUI.DLL\0SCRVUMPD.DLL\0SCRIVOX.PPD\0";
+    char dependentFiles[] =
+        DRIVER_FILE_NAME "\0" CONFIG_FILE_NAME "\0" HELPER_FILE_NAME "\0" DATA_FILE_NAME "\0";
     char dataType[] = "RAW";
 
     DRIVER_INFO_3A driver = {};

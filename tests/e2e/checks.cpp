@@ -42,11 +42,11 @@ bool AnsiCannotSpell(const std::string &text)
     return lacking != FALSE;
 }
 
-// Whether path is TEMP\Scrivox-<16 hexadecimal digits>\ScrivoxSetup.exe.
+// Whether path is TEMP\<prefix><16 hexadecimal digits>\<the program's name>.
 static bool IsPrivateCopy(const std::string &path)
 {
-    std::string prefix = Lower(LongForm(TempDirectory()) + "Scrivox-");
-    std::string name = "\\scrivoxsetup.exe";
+    std::string prefix = Lower(LongForm(TempDirectory()) + expected::PrivateFolderPrefix);
+    std::string name = Lower(std::string("\\") + expected::ProgramName);
     std::string lower = Lower(path);
     if (lower.size() != prefix.size() + 16 + name.size() ||
         lower.compare(0, prefix.size(), prefix) ||
@@ -108,7 +108,7 @@ void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
     }
     check.Equal(added, "", "what the run left in " + TempDirectory() + " but the log");
     // Read before any restart of the prefix, which would carry the entries out.
-    check.Expect(PendingRemovals().find("scrivox") == std::string::npos,
+    check.Expect(PendingRemovals().find(Lower(expected::PrivateFolderPrefix)) == std::string::npos,
                  "nothing of the run is to be removed at restart, got " + Show(PendingRemovals()));
 }
 
@@ -162,9 +162,9 @@ void ExpectRegistered(Checker &check)
     DriverState driver = ReadDriver(DriverName);
     check.Expect(driver.found, "the driver is registered");
     check.Equal(driver.environment, "Windows NT x86", "driver environment");
-    check.Equal(BaseName(driver.driverPath), "SCRVDRV.DLL", "driver file");
-    check.Equal(BaseName(driver.dataFile), "SCRIVOX.PPD", "driver data file");
-    check.Equal(BaseName(driver.configFile), "SCRVUI.DLL", "driver configuration file");
+    check.Equal(BaseName(driver.driverPath), expected::DriverFile, "driver file");
+    check.Equal(BaseName(driver.dataFile), expected::DataFile, "driver data file");
+    check.Equal(BaseName(driver.configFile), expected::ConfigFile, "driver configuration file");
     // The query reports an empty help file as null; the stored record shows what was given.
     std::string stored = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\"
                                      "Windows NT x86\\Drivers\\Version-3\\") +
@@ -176,13 +176,15 @@ void ExpectRegistered(Checker &check)
     std::string dependents;
     for (const std::string &file : driver.dependentFiles)
         dependents += BaseName(file) + ";";
-    check.Equal(dependents, "SCRVDRV.DLL;SCRVUI.DLL;SCRVUMPD.DLL;SCRIVOX.PPD;",
+    check.Equal(dependents,
+                std::string(expected::DriverFile) + ";" + expected::ConfigFile + ";" +
+                    expected::HelperFile + ";" + expected::DataFile + ";",
                 "driver dependent files");
 
     PrinterState printer = ReadPrinter(DriverName);
     check.Expect(printer.found, "the printer is registered");
     check.Equal(printer.name, DriverName, "printer name");
-    check.Equal(printer.port, "LPT1:", "printer port");
+    check.Equal(printer.port, expected::Port, "printer port");
     check.Equal(printer.driver, DriverName, "printer driver");
     check.Equal(printer.printProcessor, "WinPrint", "printer print processor");
     check.Equal(printer.dataType, "RAW", "printer data type");

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "expected.h"
+
 static double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -32,8 +34,7 @@ int FirstBoxTimes()
         return 1;
     }
     double a = Median(installer), b = Median(minimal);
-    printf("first box, median of %d runs: ScrivoxSetup.exe %.1f ms, minimal program %.1f ms, "
-           "ratio %.2f\n",
-           options.runs, a, b, a / b);
+    printf("first box, median of %d runs: %s %.1f ms, minimal program %.1f ms, ratio %.2f\n",
+           options.runs, expected::ProgramName, a, b, a / b);
     return 0;
 }

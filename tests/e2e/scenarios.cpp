@@ -63,8 +63,8 @@ bool Plant(Checker &check, const std::string &folder, const std::string &windows
         return planted;
     };
     RunOptions control = MakeRun(folder + "\\control", windows, {});
-    control.installer = control.workingFolder + "\\ScrivoxSetup.exe";
-    control.commandLine = "ScrivoxSetup.exe list";
+    control.installer = control.workingFolder + "\\" + expected::ProgramName;
+    control.commandLine = std::string(expected::ProgramName) + " list";
     control.relayFile = "";
     CreateDirectoryW(Wide(control.workingFolder).c_str(), NULL);
     plant(control.workingFolder);
@@ -92,7 +92,7 @@ void PlantedDlls(Checker &check, const std::string &windows,
         check.Expect(AnsiCannotSpell(where) && Exists(where),
                      "the ANSI code page cannot spell " + where + ", which exists");
     }
-    std::string installer = folder + "\\ScrivoxSetup.exe";
+    std::string installer = folder + "\\" + expected::ProgramName;
     check.Expect(CopyTo(options.installer, installer) && Plant(check, folder, windows),
                  "the installer and the plants are in the package folder");
     std::string trace;
@@ -167,29 +167,29 @@ void CopyFails(Checker &check, const std::vector<std::string> &omit, int failed,
     ExpectLog(check, ExpectedLog(failed));
 }
 
-// The signed release as a user gets it: the archive's one folder copied as it
-// was unpacked, and the installer started in it.
+// The signed release as a user gets it: the archive's one folder (named after
+// the release) copied as it was unpacked, and the installer started in it.
 void SignedRelease(Checker &check)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((options.release + "\\ScrivoxSetup-*").c_str(), &found);
-    check.Expect(search != INVALID_HANDLE_VALUE,
-                 "the unpacked release holds a ScrivoxSetup-VERSION folder");
-    if (search == INVALID_HANDLE_VALUE)
+    std::set<std::string> entries = FolderEntries(options.release);
+    entries.erase(".");
+    entries.erase("..");
+    check.Equal(entries.size(), 1,
+                "entries of the unpacked release: " + Join({entries.begin(), entries.end()}));
+    if (entries.size() != 1)
         return;
-    FindClose(search);
-    std::string unpacked = options.release + "\\" + found.cFileName;
+    std::string unpacked = options.release + "\\" + *entries.begin();
     std::string folder = "C:\\scenario-signed-release";
     CreateDirectoryA(folder.c_str(), NULL);
     std::vector<const char *> released(std::begin(PackageFiles), std::end(PackageFiles));
-    released.push_back("ScrivoxSetup.exe");
+    released.push_back(expected::ProgramName);
     released.push_back("SHA256SUMS");
     for (const char *name : released)
         check.Expect(
             CopyFileA((unpacked + "\\" + name).c_str(), (folder + "\\" + name).c_str(), FALSE),
             std::string(name) + " is in the release");
     RunOptions run = MakeRun(folder, "winxp", {});
-    run.installer = folder + "\\ScrivoxSetup.exe";
+    run.installer = folder + "\\" + expected::ProgramName;
     ExpectFirstInstallation(check, run, true);
 }
 
@@ -211,7 +211,8 @@ DWORD WINAPI Watch(LPVOID param)
     SetEvent(watcher.ready);
     while (!watcher.stop) {
         for (const std::string &name : FolderEntries(watcher.temp)) {
-            if (before.count(name) || Lower(name).rfind("scrivox-", 0) != 0)
+            if (before.count(name) ||
+                Lower(name).rfind(Lower(expected::PrivateFolderPrefix), 0) != 0)
                 continue;
             std::wstring from = Wide(watcher.temp + name), to = Wide(watcher.temp + "theirs");
             ++watcher.tries;
@@ -269,7 +270,7 @@ void Carrying(Checker &check, const std::string &windows, Beside beside)
             WriteWholeFile(folder + "\\" + name, std::string("not the carried ") + name);
     }
     RunOptions run = MakeRun(folder, windows, {});
-    run.installer = folder + "\\ScrivoxSetup.exe";
+    run.installer = folder + "\\" + expected::ProgramName;
     check.Expect(CopyTo(options.carrying, run.installer), "the carrying installer is in " + folder);
     if (beside != Beside::NoTemporaryDirectory) {
         ExpectFirstInstallation(check, run, true);
@@ -335,7 +336,7 @@ std::vector<Scenario> Scenarios()
                         // copy, and never removes itself.
                         std::string folder = MakeWorkingFolder(c.scenario);
                         RunOptions run = MakeRun(folder, "winxp", {"ok", "no"});
-                        run.installer = folder + "\\ScrivoxSetup.exe";
+                        run.installer = folder + "\\" + expected::ProgramName;
                         run.commandLine = "/private-copy";
                         c.Expect(CopyTo(options.installer, run.installer),
                                  "the installer is in the package folder");
@@ -495,10 +496,10 @@ std::vector<Scenario> Scenarios()
                  c.Equal(fixed->dwProductVersionLS, fixed->dwFileVersionLS, "product version");
              }
              const char *const strings[][2] = {{"FileDescription", expected::Caption},
-                                               {"ProductName", "Quorvane Scrivox"},
-                                               {"CompanyName", "Quorvane"},
-                                               {"LegalCopyright", "Copyright (C) 2026 Quorvane"},
-                                               {"OriginalFilename", "ScrivoxSetup.exe"},
+                                               {"ProductName", expected::VersionProduct},
+                                               {"CompanyName", expected::VersionCompany},
+                                               {"LegalCopyright", expected::VersionCopyright},
+                                               {"OriginalFilename", expected::ProgramName},
                                                {"FileVersion", PRODUCT_VERSION},
                                                {"ProductVersion", PRODUCT_VERSION}};
              for (const auto &entry : strings) {

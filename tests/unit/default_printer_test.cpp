@@ -77,7 +77,7 @@ TEST_F(DefaultPrinterTest, YesOnNt4WritesTheDeviceEntryFromTheDescription)
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[0].args[0], "64") << "zero-filled";
     EXPECT_EQ(blocks[1].args,
-              (std::vector<std::string>{"64", std::to_string(sizeof expected::DeviceEntry)}))
+              (std::vector<std::string>{"64", std::to_string(expected::DeviceEntry.size() + 1)}))
         << "the device string's block holds exactly the three texts, two commas and the NUL";
     ExpectBroadcast(1);
     ExpectReleased("NT 4.0");
@@ -143,7 +143,7 @@ TEST_F(DefaultPrinterTest, EveryFailureReturnsZeroReleasesAllAndTheRunCompletes)
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         memset(DriverDirectory, 0, sizeof DriverDirectory);
         // Arranged before the run.
-        standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+        standin::AddPrinter(expected::DriverName, expected::DriverName, expected::Port);
         standin::M().drivers[expected::DriverName].name = expected::DriverName;
         c.arrange();
         Answer({IDOK, IDYES});
@@ -164,12 +164,12 @@ TEST_F(DefaultPrinterTest, ANullNameReturnsBeforeAnySpoolerCall)
 
 TEST_F(DefaultPrinterTest, NoDefaultIsMadeWithoutAKnownNtVersion)
 {
-    standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+    standin::AddPrinter(expected::DriverName, expected::DriverName, expected::Port);
     std::string name = expected::DriverName;
     standin::Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
     EXPECT_EQ(MakeDefaultPrinter(&name[0]), 0);
     StartOver();
-    standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+    standin::AddPrinter(expected::DriverName, expected::DriverName, expected::Port);
     SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
     EXPECT_EQ(MakeDefaultPrinter(&name[0]), 0);
     EXPECT_TRUE(standin::M().defaultPrinter.empty());

@@ -55,8 +55,10 @@ TEST_F(FilesTest, NoDriverFilesInTheCurrentDirectory)
     standin::M().currentDirectory = "C:\\ELSEWHERE";
     standin::MakeDirectory("C:\\ELSEWHERE");
     EXPECT_EQ(RunInstaller(), 0);
-    EXPECT_TRUE(BoxesAre({{" .\\SCRIVOX.PPD => \n " + Destination("SCRIVOX.PPD"), MB_ICONERROR},
-                          {DoFilesErrorText, MB_ICONERROR}}));
+    EXPECT_TRUE(
+        BoxesAre({{expected::CopyFailureText(expected::DataFile, standin::M().driverDirectory),
+                   MB_ICONERROR},
+                  {DoFilesErrorText, MB_ICONERROR}}));
     EXPECT_EQ(LogMessages(), (std::vector<std::string>{"", " BEGIN"}));
     EXPECT_EQ(standin::CallsTo("CopyFileA").size(), 1u);
     EXPECT_TRUE(standin::CallsTo("AddPrinterDriverA").empty());
@@ -64,14 +66,16 @@ TEST_F(FilesTest, NoDriverFilesInTheCurrentDirectory)
 
 TEST_F(FilesTest, AMissingThirdFileStopsTheCopiesThere)
 {
-    std::filesystem::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL"));
+    std::filesystem::remove(standin::HostPath(std::string("C:\\PKG\\") + expected::ConfigFile));
     EXPECT_EQ(RunInstaller(), 0);
-    EXPECT_TRUE(BoxesAre({{" .\\SCRVUI.DLL => \n " + Destination("SCRVUI.DLL"), MB_ICONERROR},
-                          {DoFilesErrorText, MB_ICONERROR}}));
+    EXPECT_TRUE(
+        BoxesAre({{expected::CopyFailureText(expected::ConfigFile, standin::M().driverDirectory),
+                   MB_ICONERROR},
+                  {DoFilesErrorText, MB_ICONERROR}}));
     EXPECT_EQ(LogMessages(), ExpectedLog(2));
     EXPECT_EQ(standin::CallsTo("CopyFileA").size(), 3u) << "the fourth file is never attempted";
-    EXPECT_TRUE(standin::FileExists(Destination("SCRVDRV.DLL")));
-    EXPECT_FALSE(standin::FileExists(Destination("SCRVUMPD.DLL")));
+    EXPECT_TRUE(standin::FileExists(Destination(expected::DriverFile)));
+    EXPECT_FALSE(standin::FileExists(Destination(expected::HelperFile)));
 }
 
 TEST_F(FilesTest, CancelLeavesTheFilesCopiedAndStopsBeforeTheSpooler)

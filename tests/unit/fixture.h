@@ -28,7 +28,7 @@ using expected::RefusalText;
 const UINT InstallQuestionType = expected::InstallQuestionFlags;
 const UINT DefaultQuestionType = expected::DefaultQuestionFlags;
 
-const char LogPath[] = "C:\\TEMP\\Scrivox.log";
+const std::string LogPath = std::string("C:\\TEMP\\") + expected::LogName;
 
 class InstallerTest : public ::testing::Test {
 protected:

@@ -4,14 +4,18 @@
 // package folder; where no copy can be had, the installation runs in place.
 #include "fixture.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
 
 const std::string Temp = "C:\\TEMP";
-const std::string FirstFolder = Temp + "\\Scrivox-0001020304050607"; // the stand-in's first name
-const std::string SecondFolder = Temp + "\\Scrivox-08090a0b0c0d0e0f";
-const std::string Program = "C:\\PKG\\ScrivoxSetup.exe";
+const std::string Prefix = expected::PrivateFolderPrefix;
+const std::string Exe = std::string("\\") + expected::ProgramName; // the program, in its folder
+const std::string FirstFolder = Temp + "\\" + Prefix + "0001020304050607"; // the stand-in's first
+const std::string SecondFolder = Temp + "\\" + Prefix + "08090a0b0c0d0e0f";
+const std::string Program = "C:\\PKG" + Exe;
+const std::string ThirdInPackage = std::string("C:\\PKG\\") + expected::PackageFiles[2];
 // Names that the ANSI code page cannot spell: Cyrillic and Greek together
 // have no single one.
 const std::string UnspelledPackage = "C:\\Загрузки Ωμέγα";
@@ -24,6 +28,23 @@ const std::string AnotherUser = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\
                                             "\xE9\3\0\0",
                                             28); // S-1-5-21-7-8-9-1001
 
+std::string Lower(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Each ASCII letter in the other case.
+std::string OtherCase(std::string text)
+{
+    for (char &c : text)
+        c = static_cast<char>(isupper(static_cast<unsigned char>(c))
+                                  ? tolower(static_cast<unsigned char>(c))
+                                  : toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
 class LauncherTest : public InstallerTest {
 protected:
     // The private folders in the temporary directory.
@@ -31,7 +52,7 @@ protected:
     {
         std::vector<std::string> folders;
         for (const std::string &name : standin::FolderEntries(Temp)) {
-            if (name.compare(0, 8, "scrivox-") == 0)
+            if (Lower(name).compare(0, Prefix.size(), Lower(Prefix)) == 0)
                 folders.push_back(name);
         }
         return folders;
@@ -55,15 +76,11 @@ protected:
         standin::M().currentDirectory = folder;
         for (const char *name : expected::PackageFiles)
             standin::PutFile(folder + "\\" + name, std::string("contents of ") + name, attributes);
-        StartAs(folder + "\\ScrivoxSetup.exe", "\"" + folder + "\\ScrivoxSetup.exe\"", temp,
-                attributes);
+        StartAs(folder + Exe, "\"" + folder + Exe + "\"", temp, attributes);
     }
     // The machine as the launcher leaves it for the copy it starts: the
     // program in a private folder, started with the role switch alone.
-    static void BecomeTheCopy(const std::string &folder)
-    {
-        StartAs(folder + "\\ScrivoxSetup.exe", "/private-copy");
-    }
+    static void BecomeTheCopy(const std::string &folder) { StartAs(folder + Exe, "/private-copy"); }
     // Another process tries to rename the folder: "renamed" or "refused". A
     // rename that went through is undone, so that the run goes on.
     static std::string TryRename(const std::string &folder)
@@ -87,9 +104,11 @@ protected:
                           " files in it";
         };
     }
-    // What the private folder holds when the copy is started: each name, and
-    // whether its bytes are the package folder's or those the program
-    // carries, and it can be written. The hook may do something before.
+    // What the private folder holds when the copy is started: the program,
+    // then each of the package's files in their order, each with whether its
+    // bytes are the package folder's or those the program carries, and
+    // whether it can be written; then any other name. The hook may do
+    // something before.
     static void NoteFolderAtStart(const std::string &folder, std::string *held,
                                   std::function<void(const std::string &)> before = {})
     {
@@ -98,20 +117,38 @@ protected:
                 before(call);
             if (call != "CreateProcessW")
                 return;
-            for (const std::string &name : standin::FolderEntries(folder)) {
+            std::vector<std::string> entries = standin::FolderEntries(folder);
+            std::vector<std::string> names = {expected::ProgramName};
+            names.insert(names.end(), std::begin(expected::PackageFiles),
+                         std::end(expected::PackageFiles));
+            for (const std::string &name : names) {
+                auto entry = std::find(entries.begin(), entries.end(), Lower(name));
+                if (entry == entries.end())
+                    continue;
+                entries.erase(entry);
                 std::string path = folder + "\\" + name, bytes = standin::FileContents(path);
-                std::string upper = name;
-                for (char &c : upper)
-                    c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-                const char *kind = bytes == "contents of " + upper ? " package"
-                                   : bytes == CarriedBytes(upper)  ? " carried"
-                                                                   : "";
+                const char *kind = bytes == "contents of " + name ? " package"
+                                   : bytes == CarriedBytes(name)  ? " carried"
+                                                                  : "";
                 *held +=
                     name + kind +
                     (standin::FileAttributes(path) & FILE_ATTRIBUTE_READONLY ? "" : " writable") +
                     "; ";
             }
+            for (const std::string &other : entries)
+                *held += other + " besides; ";
         };
+    }
+    // What NoteFolderAtStart should note: the program, and the package's
+    // files of that kind but those left out (by their number in the order).
+    static std::string Holding(const char *kind, std::vector<unsigned> leftOut = {})
+    {
+        std::string held = std::string(expected::ProgramName) + " writable; ";
+        for (unsigned i = 0; i < expected::PackageFileCount; ++i) {
+            if (std::find(leftOut.begin(), leftOut.end(), i) == leftOut.end())
+                held += std::string(expected::PackageFiles[i]) + " " + kind + " writable; ";
+        }
+        return held;
     }
     // The bytes a program built with the package carries for that file.
     static std::string CarriedBytes(const std::string &name)
@@ -130,7 +167,9 @@ protected:
                               {DefaultQuestionText, DefaultQuestionType},
                               {CompletionText, MB_ICONINFORMATION}}))
             << why;
-        EXPECT_EQ(standin::CallsTo("CopyFileA").back().args[0], ".\\SCRVUMPD.DLL") << why;
+        EXPECT_EQ(standin::CallsTo("CopyFileA").back().args[0],
+                  std::string(".\\") + expected::PackageFiles[3])
+            << why;
         EXPECT_TRUE(standin::M().started.empty()) << why << ": no process was started";
     }
 };
@@ -158,7 +197,7 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
         BYTE runtimeBlock[4] = {};
         standin::M().startup.cbReserved2 = sizeof runtimeBlock;
         standin::M().startup.lpReserved2 = runtimeBlock;
-        const std::string folder = c.temp + "\\Scrivox-0001020304050607";
+        const std::string folder = c.temp + "\\" + Prefix + "0001020304050607";
         std::string tries;
         TryRenaming(folder, &tries);
         EXPECT_EQ(StartProgram(), static_cast<int>(c.status)) << c.package << " " << c.temp;
@@ -191,11 +230,10 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
         }
         EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 2),
                   (std::vector<std::string>{"NtCreateFile", "CopyFileW"}));
-        const std::string copy = folder + "\\ScrivoxSetup.exe";
+        const std::string copy = folder + Exe;
         // The program, then each of the package's files from the current
         // directory, each made writable.
-        std::vector<std::vector<std::string>> copies = {
-            {c.package + "\\ScrivoxSetup.exe", copy, "1"}};
+        std::vector<std::vector<std::string>> copies = {{c.package + Exe, copy, "1"}};
         std::vector<std::vector<std::string>> writable = {{copy, "128"}};
         for (const char *name : expected::PackageFiles) {
             copies.push_back({std::string(".\\") + name, folder + "\\" + name, "1"});
@@ -255,10 +293,9 @@ TEST_F(LauncherTest, WhereNoPrivateCopyCanBeMadeTheInstallationRunsInPlace)
          [] {
              for (int i = 0; i < 8; ++i) {
                  char name[32];
-                 snprintf(name, sizeof name, "Scrivox-%02x%02x%02x%02x%02x%02x%02x%02x", 8 * i,
-                          8 * i + 1, 8 * i + 2, 8 * i + 3, 8 * i + 4, 8 * i + 5, 8 * i + 6,
-                          8 * i + 7);
-                 standin::MakeDirectory(Temp + "\\" + name);
+                 snprintf(name, sizeof name, "%02x%02x%02x%02x%02x%02x%02x%02x", 8 * i, 8 * i + 1,
+                          8 * i + 2, 8 * i + 3, 8 * i + 4, 8 * i + 5, 8 * i + 6, 8 * i + 7);
+                 standin::MakeDirectory(Temp + "\\" + Prefix + name);
              }
          },
          8},
@@ -327,7 +364,7 @@ TEST_F(LauncherTest, ANameThatIsThereInAnyFormIsNeverUsed)
         for (const standin::Machine::Started &process : standin::M().started)
             started.push_back(process.application);
         EXPECT_EQ(started, c.used.empty() ? std::vector<std::string>{}
-                                          : std::vector<std::string>{c.used + "\\ScrivoxSetup.exe"})
+                                          : std::vector<std::string>{c.used + Exe})
             << c.why;
         EXPECT_EQ(PrivateFolders(), before)
             << c.why << ": what was there is left as it was, and ours is removed";
@@ -347,10 +384,10 @@ TEST_F(LauncherTest, TheFolderIsNamedAsNTNamesIt)
         std::string temp, name;
         bool made;
     } cases[] = {
-        {"\\\\server\\share\\temp\\", "\\??\\UNC\\server\\share\\temp\\Scrivox-0001020304050607",
-         false},
-        {"\\\\?\\C:\\TEMP\\", "\\??\\C:\\TEMP\\Scrivox-0001020304050607", true},
-        {"\\\\.\\C:\\TEMP\\", "\\??\\C:\\TEMP\\Scrivox-0001020304050607", true},
+        {"\\\\server\\share\\temp\\",
+         "\\??\\UNC\\server\\share\\temp\\" + Prefix + "0001020304050607", false},
+        {"\\\\?\\C:\\TEMP\\", "\\??\\C:\\TEMP\\" + Prefix + "0001020304050607", true},
+        {"\\\\.\\C:\\TEMP\\", "\\??\\C:\\TEMP\\" + Prefix + "0001020304050607", true},
     };
     for (auto &c : cases) {
         StartOver();
@@ -378,25 +415,19 @@ TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyAndOneThatCannotIsLeftOut)
         void (*arrange)();
         std::string held; // what the private folder holds when the copy starts
     } cases[] = {
-        {"all four", [] {},
-         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvui.dll package writable; scrvumpd.dll package writable; "},
-        {"the third missing", [] { std::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL").c_str()); },
-         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvumpd.dll package writable; "},
+        {"all four", [] {}, Holding("package")},
+        {"the third missing", [] { std::remove(standin::HostPath(ThirdInPackage).c_str()); },
+         Holding("package", {2})},
         {"the third a folder",
          [] {
-             std::remove(standin::HostPath("C:\\PKG\\SCRVUI.DLL").c_str());
-             standin::MakeDirectory("C:\\PKG\\SCRVUI.DLL");
+             std::remove(standin::HostPath(ThirdInPackage).c_str());
+             standin::MakeDirectory(ThirdInPackage);
          },
-         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvumpd.dll package writable; "},
+         Holding("package", {2})},
         {"the second unreadable", [] { standin::Fail("CopyFileW", ERROR_ACCESS_DENIED, 3); },
-         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvui.dll package writable; "
-         "scrvumpd.dll package writable; "},
+         Holding("package", {1})},
         {"the disk full at the fourth", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 5); },
-         "scrivox.ppd package writable; scrivoxsetup.exe writable; scrvdrv.dll package writable; "
-         "scrvui.dll package writable; "},
+         Holding("package", {3})},
     };
     for (auto &c : cases) {
         StartOver();
@@ -410,10 +441,11 @@ TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyAndOneThatCannotIsLeftOut)
         EXPECT_EQ(standin::M().started[0].currentDirectory, FirstFolder)
             << c.why << ": the download folder is never the copy's current directory";
         EXPECT_TRUE(PrivateFolders().empty()) << c.why << ": the folder and its files are removed";
-        bool thirdThere = c.held.find("scrvui.dll") != std::string::npos;
+        bool thirdThere =
+            c.held.find(std::string(expected::PackageFiles[2]) + " package") != std::string::npos;
         for (const char *name : expected::PackageFiles)
             EXPECT_EQ(standin::FileExists("C:\\PKG\\" + std::string(name)),
-                      thirdThere || name != std::string("SCRVUI.DLL"))
+                      thirdThere || name != std::string(expected::PackageFiles[2]))
                 << c.why << ": nothing of the package folder is removed";
     }
 }
@@ -427,9 +459,7 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
     // enter the folder) is never written through, is deleted, and is left out
     // for the installation to report as a missing file. While each file is
     // written, another process's rename of the folder is refused.
-    const std::string All = "scrivox.ppd carried writable; scrivoxsetup.exe writable; "
-                            "scrvdrv.dll carried writable; scrvui.dll carried writable; "
-                            "scrvumpd.dll carried writable; ";
+    const std::string All = Holding("carried");
     struct {
         const char *why;
         void (*arrange)();
@@ -444,20 +474,18 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
          },
          All},
         {"the second write refused", [] { standin::Fail("WriteFile", ERROR_WRITE_FAULT, 2); },
-         "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvui.dll carried writable; "
-         "scrvumpd.dll carried writable; "},
+         Holding("carried", {1})},
         {"the disk full in the third",
          [] {
-             standin::M().diskRoom = static_cast<int64_t>(CarriedBytes("SCRIVOX.PPD").size() +
-                                                          CarriedBytes("SCRVDRV.DLL").size() + 4);
+             standin::M().diskRoom =
+                 static_cast<int64_t>(CarriedBytes(expected::PackageFiles[0]).size() +
+                                      CarriedBytes(expected::PackageFiles[1]).size() + 4);
          },
-         "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvdrv.dll carried writable; "},
-        {"a file of that name already there", [] {},
-         "scrivox.ppd carried writable; scrivoxsetup.exe writable; scrvdrv.dll carried writable; "
-         "scrvumpd.dll carried writable; ",
+         Holding("carried", {2, 3})},
+        {"a file of that name already there", [] {}, Holding("carried", {2}),
          [](const std::string &call) {
              if (call == "NtCreateFile")
-                 standin::PutFile(FirstFolder + "\\SCRVUI.DLL", "theirs");
+                 standin::PutFile(FirstFolder + "\\" + expected::PackageFiles[2], "theirs");
          }},
     };
     for (auto &c : cases) {
@@ -478,8 +506,8 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
         std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
         ASSERT_FALSE(opens.empty()) << c.why;
         EXPECT_EQ(opens[0].args,
-                  (std::vector<std::string>{FirstFolder + "\\SCRIVOX.PPD", "1073741824", "0",
-                                            "(null)", "1", "128", "(null)"}))
+                  (std::vector<std::string>{FirstFolder + "\\" + expected::PackageFiles[0],
+                                            "1073741824", "0", "(null)", "1", "128", "(null)"}))
             << "GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
         std::vector<std::string> copied;
         for (const standin::Call &call : standin::CallsTo("CopyFileW"))
@@ -593,7 +621,7 @@ TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)
         EXPECT_EQ(StartProgram(), c.waitFails ? 0 : 1) << c.why;
         size_t copyDeletions = 0;
         for (const standin::Call &call : standin::CallsTo("DeleteFileW"))
-            copyDeletions += call.args[0] == FirstFolder + "\\ScrivoxSetup.exe";
+            copyDeletions += call.args[0] == FirstFolder + Exe;
         EXPECT_EQ(copyDeletions, c.attempts) << c.why;
         std::vector<standin::Call> pauses = standin::CallsTo("Sleep");
         ASSERT_EQ(pauses.size(), c.pauses) << c.why;
@@ -620,7 +648,7 @@ TEST_F(LauncherTest, NothingIsRemovedThroughAJunctionPutInTheFoldersPlace)
     const std::string Victim = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
     for (const char *name : expected::PackageFiles)
         standin::PutFile(Victim + "\\" + name, "installed");
-    standin::PutFile(Victim + "\\ScrivoxSetup.exe", "installed");
+    standin::PutFile(Victim + Exe, "installed");
     std::string swapped;
     standin::M().meanwhile = [&](const std::string &call) {
         if (call != "CloseHandle" || !standin::Rename(FirstFolder, FirstFolder + "-theirs"))
@@ -646,7 +674,7 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
     // removes itself. The temporary directory is known by what it is, not by
     // how it is spelt: its volume and its index there. The copy schedules
     // nothing for the restart.
-    const std::string Own = FirstFolder + "\\ScrivoxSetup.exe";
+    const std::string Own = FirstFolder + Exe;
     const std::string Switch = "/private-copy";
     enum Role { Launcher, InPlace, Copy };
     struct {
@@ -659,34 +687,32 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
         {"more after it", "/private-copy /x", Own, Temp, Launcher},
         {"a shorter one", "/private", Own, Temp, Launcher},
         {"in the package folder", Switch, Program, Temp, InPlace},
-        {"in a folder of another name", Switch, Temp + "\\Scrivox-setup\\ScrivoxSetup.exe", Temp,
+        {"in a folder of another name", Switch, Temp + "\\" + Prefix + "setup" + Exe, Temp,
          InPlace},
-        {"fifteen digits", Switch, Temp + "\\Scrivox-000102030405060\\ScrivoxSetup.exe", Temp,
+        {"fifteen digits", Switch, Temp + "\\" + Prefix + "000102030405060" + Exe, Temp, InPlace},
+        {"a letter that is no digit", Switch, Temp + "\\" + Prefix + "000102030405060g" + Exe, Temp,
          InPlace},
-        {"a letter that is no digit", Switch, Temp + "\\Scrivox-000102030405060g\\ScrivoxSetup.exe",
-         Temp, InPlace},
-        {"in a nested one", Switch, Temp + "\\setup\\Scrivox-0001020304050607\\ScrivoxSetup.exe",
-         Temp, InPlace},
+        {"in a nested one", Switch, Temp + "\\setup\\" + Prefix + "0001020304050607" + Exe, Temp,
+         InPlace},
         {"under another name", Switch, FirstFolder + "\\Setup.exe", Temp, InPlace},
         {"under a longer one", Switch, Own + ".old", Temp, InPlace},
         {"another temporary directory's", Switch, Own, "C:\\OTHER", InPlace},
         {"a look-alike folder of the same name elsewhere", Switch,
-         "C:\\OTHER\\TEMP\\Scrivox-0001020304050607\\ScrivoxSetup.exe", Temp, InPlace},
+         "C:\\OTHER\\TEMP\\" + Prefix + "0001020304050607" + Exe, Temp, InPlace},
         {"one of a name like the temporary directory's", Switch,
-         "C:\\TEMPA\\Scrivox-0001020304050607\\ScrivoxSetup.exe", "C:\\TEMP#", InPlace},
+         "C:\\TEMPA\\" + Prefix + "0001020304050607" + Exe, "C:\\TEMP#", InPlace},
         {"one on another volume with the temporary directory's index", Switch,
-         "D:\\TEMP\\Scrivox-0001020304050607\\ScrivoxSetup.exe", Temp, InPlace},
+         "D:\\TEMP\\" + Prefix + "0001020304050607" + Exe, Temp, InPlace},
         {"in a private folder", Switch, Own, Temp, Copy},
-        {"the same, in other letters", Switch,
-         "c:\\temp\\SCRIVOX-0001020304050607\\scrivoxsetup.EXE", Temp, Copy},
+        {"the same, in other letters", Switch, OtherCase(Own), Temp, Copy},
         {"in a temporary directory that ANSI cannot spell", Switch,
-         UnspelledTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", UnspelledTemp, Copy},
+         UnspelledTemp + "\\" + Prefix + "0001020304050607" + Exe, UnspelledTemp, Copy},
         // XP: the launcher made the folder through the short form, and the
         // copy's own path may come back in the long one, or the other way.
         {"the temporary directory short, the program long", Switch,
-         LongTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", ShortTemp, Copy},
+         LongTemp + "\\" + Prefix + "0001020304050607" + Exe, ShortTemp, Copy},
         {"the temporary directory long, the program short", Switch,
-         ShortTemp + "\\Scrivox-0001020304050607\\ScrivoxSetup.exe", LongTemp, Copy},
+         ShortTemp + "\\" + Prefix + "0001020304050607" + Exe, LongTemp, Copy},
     };
     for (auto &c : cases) {
         StartOver();
@@ -710,8 +736,9 @@ TEST_F(LauncherTest, TheRoleSwitchAloneMakesTheCopyOnlyInAPrivateFolder)
         EXPECT_EQ(standin::M().boxes.size(), c.role == Launcher ? 0u : 3u) << c.why;
         EXPECT_TRUE(standin::M().removalsAtRestart.empty()) << c.why;
         if (c.role != Launcher) {
-            EXPECT_EQ(standin::FileContents(standin::M().driverDirectory + "\\SCRIVOX.PPD"),
-                      c.role == Copy ? "copied" : "contents of SCRIVOX.PPD")
+            const std::string first = expected::PackageFiles[0];
+            EXPECT_EQ(standin::FileContents(standin::M().driverDirectory + "\\" + first),
+                      c.role == Copy ? "copied" : "contents of " + first)
                 << c.why << ": installed from " << (c.role == Copy ? "its folder" : "in place");
         }
     }

@@ -160,7 +160,7 @@ TEST_F(LibrariesTest, AMissingEntryFailsAsThatCallWould)
         SetVersion(VER_PLATFORM_WIN32_NT, c.major, 0);
         standin::M().defaultPrinter = "Other";
         if (c.printerExists) {
-            standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+            standin::AddPrinter(expected::DriverName, expected::DriverName, expected::Port);
             standin::M().drivers[expected::DriverName].name = expected::DriverName;
         }
         standin::M().missingEntries.insert(c.entry);

@@ -90,7 +90,7 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
     for (auto &c : cases) {
         StartOver();
         standin::M().tempPath = c.temp + "\\";
-        standin::PutFile(c.temp + "\\Scrivox.log", "earlier run\r\n");
+        standin::PutFile(c.temp + "\\" + expected::LogName, "earlier run\r\n");
         standin::M().missingEntries.insert(c.missing.begin(), c.missing.end());
         for (const std::string &function : c.refused)
             standin::Fail(function, ERROR_CALL_NOT_IMPLEMENTED, 1);
@@ -99,7 +99,8 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
         standin::M().diskRoom = c.room;
         Rebind();
         WriteLog("x");
-        EXPECT_EQ(standin::FileContents(c.temp + "\\Scrivox.log"), "earlier run\r\n" + c.entry)
+        EXPECT_EQ(standin::FileContents(c.temp + "\\" + expected::LogName),
+                  "earlier run\r\n" + c.entry)
             << c.why << ": the entry written once, or skipped";
         EXPECT_EQ(standin::CallsTo("WriteFile").size(), c.writes) << c.why;
         std::string opens;
@@ -109,7 +110,7 @@ TEST_F(LogTest, EachEntryIsAppendedWithoutASeekWhereverTheSystemAllowsIt)
                                      : call.args[1] == std::to_string(GENERIC_WRITE)  ? "write"
                                                                                       : "other";
                 opens += (opens.empty() ? "" : ", ") + call.function.substr(10) + " " + access;
-                EXPECT_EQ(call.args[0], c.temp + "\\Scrivox.log") << c.why;
+                EXPECT_EQ(call.args[0], c.temp + "\\" + expected::LogName) << c.why;
                 EXPECT_EQ(call.args[2], std::to_string(FILE_SHARE_READ | FILE_SHARE_WRITE));
                 EXPECT_EQ(call.args[4], std::to_string(OPEN_ALWAYS));
             }
@@ -211,7 +212,8 @@ TEST_F(LogTest, AnUnopenableLogIsSkippedAndTheRunGoesOn)
         Answer({IDOK, IDNO});
         EXPECT_EQ(RunInstaller(), 1) << c.why;
         EXPECT_FALSE(standin::FileExists(LogPath)) << c.why;
-        EXPECT_FALSE(standin::FileExists("C:\\NOWHERE\\Scrivox.log")) << c.why;
+        EXPECT_FALSE(standin::FileExists(std::string("C:\\NOWHERE\\") + expected::LogName))
+            << c.why;
         EXPECT_TRUE(standin::CallsTo("WriteFile").empty()) << c.why;
         // Where the wide path was had, its ANSI form (which best fit may
         // make another folder's) is never tried.
@@ -234,7 +236,7 @@ TEST_F(LogTest, ATemporaryDirectoryTooLongForThePathMeansNoEntry)
         std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
         if (c.written) {
             ASSERT_FALSE(opens.empty()) << c.length;
-            EXPECT_EQ(opens[0].args[0], directory + "Scrivox.log");
+            EXPECT_EQ(opens[0].args[0], directory + expected::LogName);
         } else {
             EXPECT_TRUE(opens.empty()) << c.length << ": a cut path was opened";
             EXPECT_TRUE(standin::CallsTo("CreateFileA").empty()) << c.length;

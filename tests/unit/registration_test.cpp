@@ -17,13 +17,16 @@ TEST_F(RegistrationTest, TheDriverRecordNamesTheCopiedFiles)
     EXPECT_EQ(driver.version, 2024u);
     EXPECT_EQ(driver.name, expected::DriverName);
     EXPECT_EQ(driver.environment, "Windows NT x86");
-    EXPECT_EQ(driver.driverPath, "SCRVDRV.DLL");
-    EXPECT_EQ(driver.dataFile, "SCRIVOX.PPD");
-    EXPECT_EQ(driver.configFile, "SCRVUI.DLL");
+    EXPECT_EQ(driver.driverPath, expected::DriverFile);
+    EXPECT_EQ(driver.dataFile, expected::DataFile);
+    EXPECT_EQ(driver.configFile, expected::ConfigFile);
     EXPECT_FALSE(driver.helpFileNull) << "the help file is an empty string, not a null pointer";
     EXPECT_EQ(driver.helpFile, "");
-    EXPECT_EQ(driver.dependentBytes,
-              std::string("SCRVDRV.DLL\0SCRVUI.DLL\0SCRVUMPD.DLL\0SCRIVOX.PPD\0\0", 49));
+    std::string dependents;
+    for (const char *name :
+         {expected::DriverFile, expected::ConfigFile, expected::HelperFile, expected::DataFile})
+        dependents += name + std::string(1, '\0');
+    EXPECT_EQ(driver.dependentBytes, dependents + '\0');
     EXPECT_TRUE(driver.monitorNull);
     EXPECT_EQ(driver.defaultDataType, "RAW");
 }
@@ -37,7 +40,7 @@ TEST_F(RegistrationTest, ThePrinterRecordSetsOnlyItsFiveFields)
     EXPECT_EQ(adds[0].args, (std::vector<std::string>{"(null)", "2", expected::DriverName}));
     const standin::Printer &printer = standin::M().printers[expected::DriverName];
     EXPECT_EQ(printer.name, expected::DriverName);
-    EXPECT_EQ(printer.port, "LPT1:");
+    EXPECT_EQ(printer.port, expected::Port);
     EXPECT_EQ(printer.driver, expected::DriverName);
     EXPECT_EQ(printer.printProcessor, "WinPrint");
     EXPECT_EQ(printer.datatype, "RAW");
@@ -60,9 +63,9 @@ TEST_F(RegistrationTest, AnExistingPrinterIsReopenedAndTheRunGoesOn)
 {
     for (bool productPrinterExists : {true, false}) {
         StartOver();
-        standin::AddPrinter(expected::DriverName, expected::DriverName, "LPT1:");
+        standin::AddPrinter(expected::DriverName, expected::DriverName, expected::Port);
         if (productPrinterExists)
-            standin::AddPrinter(expected::ProductPrinterName, expected::DriverName, "LPT1:");
+            standin::AddPrinter(expected::ProductPrinterName, expected::DriverName, expected::Port);
         Answer({IDOK, IDNO});
         EXPECT_EQ(RunInstaller(), 1) << productPrinterExists;
         EXPECT_EQ(LogAfterCopies(),

@@ -1,7 +1,10 @@
-# Sourced by the commands that take a package folder (scripts/run,
-# scripts/release), after options.sh, with root set to the project's folder.
-#   package_names         the package's four file names, in copy order, as the
-#                         program knows them (DriverFileSet in include/scrivox.h)
+# Sourced by the commands (scripts/, bench/) and the test scripts that need
+# the program's names, after options.sh, with root set to the project's
+# folder. Each name is read from the one place it is kept, the program's
+# sources (include/scrivox.h), so that a vendor renames it there alone.
+#   program_name          the program's file name (PRIVATE_COPY_NAME)
+#   package_names         the package's four file names, in copy order
+#                         (DriverFileSet, each by its role's macro)
 #   find_package DIR      finds each of them in DIR as Windows reads a folder,
 #                         whatever the case of the name on disk: package_files
 #                         holds the names, package_paths each one's path ("" for
@@ -10,8 +13,19 @@
 #                         (Windows would see one of them, which is not said) and
 #                         a file of zero bytes are refused, with exit status 2.
 
+header_text() { # the text of a #define of include/scrivox.h
+    sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" "$root/include/scrivox.h"
+}
+
+program_name() {
+    header_text PRIVATE_COPY_NAME
+}
+
 package_names() {
-    sed -n '/DriverFileSet\[/,/};/s/^ *"\([^"]*\)",\{0,1\}$/\1/p' "$root/include/scrivox.h"
+    local macro
+    for macro in $(sed -n '/DriverFileSet\[/,/};/p' "$root/include/scrivox.h" | grep -o '[A-Z_]*_FILE_NAME'); do
+        header_text "$macro"
+    done
 }
 
 find_package() {
