@@ -4,12 +4,18 @@
 //   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
 //              [--planted DLL] [--release DIR] [--carrying EXE]
 //                                        one scenario and its checks (scenarios.cpp)
-//   e2e_driver run --installer EXE --package DIR [--relay FILE] [--windows VER]
+//   e2e_driver run --installer EXE --package DIR --expect DIR [--carrying EXE]
+//                  [--relay FILE] [--windows VER]
 //                  [--answers ok,yes | --default-answers ok,yes | --interactive]
 //                  [--screenshots DIR]
-//                                        a run and a report of what it changed
-//                                        (report.cpp); exits 0 when the run went as
-//                                        asked, 1 when the report names a problem
+//                                        a run of EXE, copied under its own name
+//                                        into a folder with DIR's package files,
+//                                        and a report of what it changed, the
+//                                        installed files compared with --expect's
+//                                        (report.cpp); --carrying names EXE again
+//                                        when it carries its package; exits 0
+//                                        when the run went as asked, 1 when the
+//                                        report names a problem
 //   e2e_driver firstbox --installer EXE --minimal EXE --package DIR [--runs N]
 //                                        start-up time to the first box (firstbox.cpp)
 // main.cpp reads the options they share; runs.cpp holds what they do alike.
@@ -27,6 +33,7 @@ struct DriverOptions {
     std::string planted, driver; // the DLL to plant, and this program's own path
     std::string release;         // the folder the signed release archive was unpacked into
     std::string carrying;        // the installer built carrying the package (--package's files)
+    std::string expect;          // the folder whose files the installed ones must be, for run
     int runs = 10;
     bool interactive = false;
 };

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <set>
 
+#include "expected.h"
+
 namespace {
 
 const DWORD RunTimeoutMs = 60000;
@@ -344,9 +346,10 @@ std::vector<ModuleLoad> ModuleLoads(const std::string &trace)
     return loads;
 }
 
-void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value)
+void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value,
+                         const std::string &program)
 {
-    std::string path = "Software\\Wine\\AppDefaults\\ScrivoxSetup.exe";
+    std::string path = "Software\\Wine\\AppDefaults\\" + program;
     if (!subkey.empty())
         path += "\\" + subkey;
     HKEY key;
@@ -380,7 +383,12 @@ RunResult RunInstaller(const RunOptions &options)
     RunResult result;
     result.installer = options.installer;
     double startedAt = Seconds();
+    // The Windows version for the program as it is named, and for the
+    // private copy it starts, which has the program's own name.
     SetInstallerDefault("", "Version", options.windowsVersion);
+    std::string named = options.installer.substr(options.installer.rfind('\\') + 1);
+    if (Lower(named) != Lower(expected::ProgramName))
+        SetInstallerDefault("", "Version", options.windowsVersion, named);
     std::string trace;
     ReadWholeFile(options.relayFile, &trace);
     size_t traceStart = trace.size();

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
+
 struct BoxSeen {
     std::string program; // the image of the process that showed it
     std::string text;    // as the box's text control shows it
@@ -81,9 +83,11 @@ struct ModuleLoad {
 };
 std::vector<ModuleLoad> ModuleLoads(const std::string &trace);
 
-// Wine's settings for ScrivoxSetup.exe alone: value name of
-// HKCU\Software\Wine\AppDefaults\ScrivoxSetup.exe[\subkey], removed when value is "".
-void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value);
+// Wine's settings for the program alone (by default by its own name, which its
+// private copy has): value name of HKCU\Software\Wine\AppDefaults\PROGRAM[\subkey],
+// removed when value is "".
+void SetInstallerDefault(const std::string &subkey, const char *name, const std::string &value,
+                         const std::string &program = expected::ProgramName);
 
 // Milliseconds from starting the program to the first visible message box of
 // it or a process it started, which is then cancelled and every later box

@@ -31,7 +31,8 @@ int main(int argc, char **argv)
                   {"--runs", &runs},
                   {"--planted", &options.planted},
                   {"--release", &options.release},
-                  {"--carrying", &options.carrying}};
+                  {"--carrying", &options.carrying},
+                  {"--expect", &options.expect}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         bool known = arg == "--interactive";

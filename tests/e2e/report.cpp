@@ -28,6 +28,32 @@ std::vector<std::string> Split(const std::string &list)
     return items;
 }
 
+// The SHA-256 of the bytes, in hexadecimal; "?" where the system cannot make one.
+std::string Sha256(const std::string &bytes)
+{
+    HCRYPTPROV provider;
+    HCRYPTHASH hash = 0;
+    BYTE digest[32];
+    DWORD size = sizeof digest;
+    if (!CryptAcquireContextA(&provider, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        return "?";
+    bool made = CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    made = made &&
+           CryptHashData(hash, reinterpret_cast<const BYTE *>(bytes.data()),
+                         static_cast<DWORD>(bytes.size()), 0) &&
+           CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == sizeof digest;
+    if (hash)
+        CryptDestroyHash(hash);
+    CryptReleaseContext(provider, 0);
+    std::string hex;
+    for (BYTE byte : digest) {
+        char two[3];
+        snprintf(two, sizeof two, "%02x", byte);
+        hex += two;
+    }
+    return made ? hex : "?";
+}
+
 void PrintLines(const char *title, const std::vector<std::string> &lines)
 {
     printf("%s\n", title);
@@ -46,18 +72,32 @@ int Report()
     std::string logBefore;
     ReadWholeFile(TempDirectory() + expected::LogName, &logBefore);
     bool defaults = options.answers.empty();
-    RunOptions run = MakeRun(MakeWorkingFolder("run"), options.windows,
+    // A fresh folder with the package's files, and the program under its own
+    // name, as a user has them.
+    std::string name = "run";
+    for (int i = 2; GetFileAttributesA(("C:\\scenario-" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+         ++i)
+        name = "run-" + std::to_string(i);
+    RunOptions run = MakeRun(MakeWorkingFolder(name), options.windows,
                              Split(defaults ? options.defaultAnswers : options.answers));
+    std::string program;
+    ReadWholeFile(options.installer, &program);
+    run.installer = run.workingFolder + options.installer.substr(options.installer.rfind('\\'));
+    if (!WriteWholeFile(run.installer, program)) {
+        printf("Problem: %s could not be copied to %s\n", options.installer.c_str(),
+               run.workingFolder.c_str());
+        return 1;
+    }
     run.answersAreDefaults = defaults;
     run.answerBoxes = !options.interactive;
     run.screenshotFolder = options.screenshots;
     RunResult result = RunInstaller(run);
 
     printf("Windows version: %s\n", options.windows.c_str());
-    printf("Program started: %s, %s\n", result.installer.c_str(),
-           Lower(result.installer) == Lower(options.carrying)
-               ? "the single program, carrying the package's files"
-               : "the program that installs the files beside it");
+    printf("Program started: %s, SHA-256 %s, %s\n", result.installer.c_str(),
+           Sha256(program).c_str(),
+           options.carrying.empty() ? "the program that installs the files beside it"
+                                    : "the single program, carrying its package's files");
     std::vector<std::string> boxes;
     for (const BoxSeen &box : result.boxes) {
         char flags[16];
@@ -80,14 +120,22 @@ int Report()
     ReadWholeFile(TempDirectory() + expected::LogName, &log);
     PrintLines(("Log entries added to " + TempDirectory() + expected::LogName + ":").c_str(),
                expected::ReadLog(log.substr(std::min(logBefore.size(), log.size()))).messages);
-    std::vector<std::string> files;
-    for (const char *name : PackageFiles) {
-        std::string bytes;
-        if (ReadWholeFile(DriverDirectory() + "\\" + name, &bytes))
-            files.push_back(DriverDirectory() + "\\" + name + " (" + std::to_string(bytes.size()) +
-                            " bytes)");
+    // Each installed file, and whether it is the package's byte for byte.
+    std::vector<std::string> files, foreign;
+    for (const char *file : PackageFiles) {
+        std::string bytes, package, path = DriverDirectory() + "\\" + file;
+        if (!ReadWholeFile(path, &bytes))
+            continue;
+        files.push_back(path + " (" + std::to_string(bytes.size()) + " bytes, SHA-256 " +
+                        Sha256(bytes) + ")");
+        if (ReadWholeFile(options.expect + "\\" + file, &package) && bytes != package)
+            foreign.push_back(path + " is not the package's " + file + " byte for byte (" +
+                              std::to_string(package.size()) + " bytes, SHA-256 " +
+                              Sha256(package) + ")");
     }
     PrintLines("Files in the driver directory:", files);
+    for (const std::string &problem : foreign)
+        printf("Problem: %s\n", problem.c_str());
     DriverState driver = ReadDriver(DriverName);
     PrinterState printer = ReadPrinter(DriverName);
     std::vector<std::string> spooler;
@@ -115,5 +163,5 @@ int Report()
     std::string after = DefaultPrinter();
     printf("Default printer: %s%s\n", after.empty() ? "(none)" : after.c_str(),
            after == before ? " (unchanged)" : " (changed)");
-    return result.finished && result.problems.empty() ? 0 : 1;
+    return result.finished && result.problems.empty() && foreign.empty() ? 0 : 1;
 }

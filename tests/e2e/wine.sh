@@ -23,6 +23,8 @@ command=${1:?command}
 state=${2:?state folder}
 here=$(cd "$(dirname "$0")" && pwd)
 source_root=$(cd "$here/../.." && pwd)
+root=$source_root
+source "$source_root/scripts/lib/names.sh"
 export WINEDEBUG=-all
 # Nothing outside STATE: Wine keeps its server's sockets in $TMPDIR/wine-XXXXXX
 # (/tmp when unset), and its menu builder would write desktop entries and
@@ -94,17 +96,18 @@ configure_prefix() {
 
 # -noreset: by default Xvfb resets when its last client leaves, and a client
 # that connects meanwhile is refused; on a slow (emulated) machine a
-# scenario's first Wine process then found no display.
+# scenario's first Wine process then found no display. -displayfd: Xvfb
+# takes a free display itself and writes its number once it accepts
+# clients, so that two X servers started at once never take the same one.
 start_x() {
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-    done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >"$state/xvfb.log" 2>&1 &
+    local n=""
+    : >"$state/display.number"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$state/display.number" \
+        >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
-    echo ":$n" >"$state/display"
     for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        n=$(cat "$state/display.number")
+        [ -z "$n" ] || { echo ":$n" >"$state/display"; return 0; }
         sleep 0.1
     done
     echo "e2e: Xvfb did not start" >&2
@@ -227,12 +230,12 @@ scenario)
     status=0
     started=$(now)
     wine "$build/e2e_driver.exe" scenario "$name" \
-        --installer "$(windows_path "$build/ScrivoxSetup.exe")" \
+        --installer "$(windows_path "$build/$(program_name)")" \
         --package "$(windows_path "$source_root/sample-package")" \
         --relay "$(windows_path "$run/relay.log")" \
         --planted "$(windows_path "$build/planted/planted.dll")" \
         --release "$(windows_path "$build/release-test/unpacked")" \
-        --carrying "$(windows_path "$build/carrying/ScrivoxSetup.exe")" \
+        --carrying "$(windows_path "$build/carrying/$(program_name)")" \
         2>"$run/relay.log" || status=$?
     timing "$name driver, from its start to its end" "$started"
     started=$(now)

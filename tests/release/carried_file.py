@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Prints where a program carries a file: the file offset and the size of its
-RCDATA resource of that name, read from the PE image's resource directory.
-Exit status 1 when the program carries no such file.
-    carried_file.py EXE NAME"""
+RCDATA resource of that name, read from the PE image's resource directory;
+with OUT, also writes the file's bytes there. Exit status 1 when the program
+carries no such file.
+    carried_file.py EXE NAME [OUT]"""
 import struct
 import sys
 
 
-def main(exe, name):
+def main(exe, name, out=None):
     with open(exe, "rb") as f:
         image = f.read()
     pe = struct.unpack_from("<I", image, 0x3C)[0]
@@ -44,13 +45,16 @@ def main(exe, name):
             for _, data in entries(root + (languages & 0x7FFFFFFF)):
                 rva, size = struct.unpack_from("<II", image, root + data)
                 print(offset(rva), size)
+                if out:
+                    with open(out, "wb") as f:
+                        f.write(image[offset(rva):offset(rva) + size])
                 return 0
     print(f"{exe} carries no {name}", file=sys.stderr)
     return 1
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4):
         print(__doc__.strip().splitlines()[-1].strip(), file=sys.stderr)
         sys.exit(2)
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(*sys.argv[1:]))

@@ -9,7 +9,10 @@
 # against that certificate with a SHA-1 digest and the signing time is
 # SOURCE_DATE_EPOCH, and one byte changed inside a carried file makes the
 # single program's fail; both signed programs still pass the header and
-# import check. Then, from a copy of the sources whose version has four
+# import check. scripts/run runs what ships: a release's single program of
+# another package, the program --carrying builds with it, each installing it
+# byte for byte, and a Problem line for each installed file that is not the
+# package's. Then, from a copy of the sources whose version has four
 # numbers, a release from a PKCS#12 file of the older kind, time-stamped at a
 # server of its own on the loopback, of a package whose names are in small
 # letters: its files are named after the four numbers, which the version
@@ -47,8 +50,16 @@ cat "$work/cert.pem" "$work/tsa.pem" >"$work/authorities.pem"
 server=$!
 trap 'kill $server 2>/dev/null' EXIT
 
+# The names, from where each is kept: the program's and the package's in its
+# sources, the release's in scripts/release.
+root=$source program=check_release.sh
+source "$source/scripts/lib/options.sh"
+source "$source/scripts/lib/names.sh"
+exe=$(program_name)
+mapfile -t files < <(package_names)
+release_name=$(sed -n 's/^release_name=//p' "$source/scripts/release")
 version=$(sed -n 's/^project([A-Za-z0-9_]* VERSION \([^ )]*\).*/\1/p' "$source/CMakeLists.txt")
-name="ScrivoxSetup-$version"
+name="$release_name-$version"
 export SOURCE_DATE_EPOCH=1700000000 # 2023-11-14 22:13:20 UTC
 release() {
     "$source/scripts/release" --package "$source/sample-package" "$@" </dev/null
@@ -68,27 +79,27 @@ done
     fail "the release's SHA256SUMS lists: $(cat "$work/first/SHA256SUMS")"
 
 listed=$(unzip -Z1 "$archive" | tr '\n' ' ')
-expected="$name/ScrivoxSetup.exe $name/SCRIVOX.PPD $name/SCRVDRV.DLL $name/SCRVUI.DLL $name/SCRVUMPD.DLL $name/SHA256SUMS "
+expected="$name/$exe ${files[*]/#/$name/} $name/SHA256SUMS "
 [ "$listed" = "$expected" ] || fail "the archive holds: $listed; expected: $expected"
 mkdir -p "$work/unpacked"
 unzip -q "$archive" -d "$work/unpacked" || fail "the archive cannot be unpacked"
 folder="$work/unpacked/$name"
-for file in SCRIVOX.PPD SCRVDRV.DLL SCRVUI.DLL SCRVUMPD.DLL; do
+for file in "${files[@]}"; do
     cmp -s "$source/sample-package/$file" "$folder/$file" || fail "$file in the archive is not the package's"
 done
 (cd "$folder" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 [ "$(wc -l <"$folder/SHA256SUMS")" -eq 5 ] || fail "SHA256SUMS does not list exactly five files"
 
-"$source/tests/release/carried_file.py" "$folder/ScrivoxSetup.exe" SCRIVOX.PPD >/dev/null 2>&1 &&
-    fail "the archive's ScrivoxSetup.exe carries package files"
-for file in SCRIVOX.PPD SCRVDRV.DLL SCRVUI.DLL SCRVUMPD.DLL; do
+"$source/tests/release/carried_file.py" "$folder/$exe" "${files[0]}" >/dev/null 2>&1 &&
+    fail "the archive's $exe carries package files"
+for file in "${files[@]}"; do
     read -r at size < <("$source/tests/release/carried_file.py" "$single" "$file") ||
         { fail "the single program does not carry $file"; continue; }
     cmp -s <(tail -c +$((at + 1)) "$single" | head -c "$size") "$source/sample-package/$file" ||
         fail "the $file the single program carries is not the package's"
 done
 
-for program in "$folder/ScrivoxSetup.exe" "$single"; do
+for program in "$folder/$exe" "$single"; do
     verify=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$program" 2>&1)
     status=$?
     [ "$status" -eq 0 ] || { echo "$verify"; fail "osslsigncode verify of $program exited with $status"; }
@@ -99,12 +110,54 @@ for program in "$folder/ScrivoxSetup.exe" "$single"; do
         fail "the signed $program fails the header and import check"
 done
 # One byte changed inside a carried file: the signature no longer holds.
-read -r at size < <("$source/tests/release/carried_file.py" "$single" SCRVDRV.DLL)
+read -r at size < <("$source/tests/release/carried_file.py" "$single" "${files[1]}")
 cp "$single" "$work/tampered.exe"
 printf 'X' | dd of="$work/tampered.exe" bs=1 seek=$((at + size / 2)) conv=notrunc status=none
 cmp -s "$single" "$work/tampered.exe" && fail "the byte changed is the one that was there"
 osslsigncode verify -CAfile "$work/cert.pem" -in "$work/tampered.exe" >"$work/tampered.log" 2>&1 &&
     fail "a single program with a carried file changed still verifies"
+
+# What ships is what scripts/run tries: a release of another package than the
+# sample (four files of 50,000 bytes, one read-only), its single program run
+# by --program (as NT 4.0 under its own name), then the program --carrying
+# builds with that package, run alone; each must install that package byte
+# for byte, and the report must give each file's SHA-256. Then a run (its
+# boxes refused) over the prefix of the last, whose driver directory holds
+# the other package's files: a Problem line for each, and exit status 1.
+vendor="$work/vendor"
+mkdir -p "$vendor"
+for i in "${!files[@]}"; do
+    yes "vendor file $i" | head -c 50000 >"$vendor/${files[$i]}"
+done
+chmod a-w "$vendor/${files[2]}"
+"$source/scripts/release" --package "$vendor" --out "$work/vendor-release" </dev/null >"$work/vendor-release.log" 2>&1 ||
+    { cat "$work/vendor-release.log"; fail "the release of another package failed"; }
+shipped="$work/vendor-release/$name.exe"
+single_line="the single program, carrying its package's files"
+# Each row: why, the options, the exit status, the Problem lines, and what
+# the line "Program started:" must end with.
+runs=(
+    "the release's single program|--program $shipped --windows nt40 --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$shipped" | cut -d ' ' -f 1), $single_line"
+    "the single program --carrying builds|--carrying --package $vendor --answers ok,no|0|0|, $single_line"
+    "a run over another package's files|--keep --windows win98|1|${#files[@]}|, the program that installs the files beside it"
+)
+for row in "${runs[@]}"; do
+    IFS='|' read -r why options status problems started <<<"$row"
+    read -ra options <<<"$options"
+    env -u DISPLAY "$source/scripts/run" "${options[@]}" </dev/null >"$work/run.log" 2>&1
+    got=$?
+    [ "$got" -eq "$status" ] || { cat "$work/run.log"; fail "scripts/run, $why: exit status $got, expected $status"; }
+    [[ "$(grep '^Program started: ' "$work/run.log")" == *"$started" ]] ||
+        fail "scripts/run, $why: $(grep '^Program started' "$work/run.log"); expected it to end with: $started"
+    [ "$(grep -c "^Problem: .* is not the package's .* byte for byte" "$work/run.log")" -eq "$problems" ] &&
+        [ "$(grep -c '^Problem:' "$work/run.log")" -eq "$problems" ] ||
+        fail "scripts/run, $why: $(grep -c '^Problem:' "$work/run.log") Problem lines, expected $problems: $(grep '^Problem:' "$work/run.log")"
+    [ "$problems" -gt 0 ] && continue
+    for file in "${files[@]}"; do
+        grep -qF "\\$file (50000 bytes, SHA-256 $(sha256sum <"$vendor/$file" | cut -d ' ' -f 1))" "$work/run.log" ||
+            fail "scripts/run, $why: $file is not reported installed byte for byte: $(grep -F "$file (" "$work/run.log")"
+    done
+done
 
 # The sources with a version of four numbers, and a package whose names are
 # in small letters, released from the PKCS#12 file and time-stamped.
@@ -112,7 +165,7 @@ copy="$work/sources"
 mkdir -p "$copy" "$work/small"
 git -C "$source" ls-files -z | (cd "$source" && tar --null -T - -cf -) | tar -C "$copy" -xf -
 sed -i 's/^\(project([A-Za-z0-9_]* VERSION \)[^ )]*/\12.1.0.7/' "$copy/CMakeLists.txt"
-for file in SCRIVOX.PPD SCRVDRV.DLL SCRVUI.DLL SCRVUMPD.DLL; do
+for file in "${files[@]}"; do
     cp "$source/sample-package/$file" "$work/small/${file,,}"
 done
 for _ in $(seq 100); do [ -s "$work/tsa.port" ] && break; sleep 0.1; done
@@ -120,17 +173,17 @@ stamps="http://127.0.0.1:$(cat "$work/tsa.port")"
 "$copy/scripts/release" --package "$work/small" --pkcs12 "$work/signer.p12" --pass-file "$work/p12-pass" \
     --timestamp "$stamps" --ca "$work/authorities.pem" --out "$work/stamped" </dev/null >"$work/stamped.log" 2>&1 ||
     { cat "$work/stamped.log"; fail "the time-stamped release from a PKCS#12 file failed"; }
-stamped="$work/stamped/ScrivoxSetup-2.1.0.7"
-[ "$(ls "$work/stamped" | tr '\n' ' ')" = "SHA256SUMS ScrivoxSetup-2.1.0.7.exe ScrivoxSetup-2.1.0.7.zip " ] ||
+stamped="$work/stamped/$release_name-2.1.0.7"
+[ "$(ls "$work/stamped" | tr '\n' ' ')" = "SHA256SUMS ${stamped##*/}.exe ${stamped##*/}.zip " ] ||
     fail "the release of version 2.1.0.7 wrote: $(ls "$work/stamped")"
-[ "$(unzip -Z1 "$stamped.zip" 2>/dev/null | sed -n 4p)" = "ScrivoxSetup-2.1.0.7/SCRVUI.DLL" ] ||
-    fail "the archive holds scrvui.dll under another name than SCRVUI.DLL: $(unzip -Z1 "$stamped.zip" | tr '\n' ' ')"
+[ "$(unzip -Z1 "$stamped.zip" 2>/dev/null | sed -n 4p)" = "${stamped##*/}/${files[2]}" ] ||
+    fail "the archive holds ${files[2],,} under another name than ${files[2]}: $(unzip -Z1 "$stamped.zip" | tr '\n' ' ')"
 mkdir -p "$work/stamped-unpacked"
 unzip -q "$stamped.zip" -d "$work/stamped-unpacked"
 (cd "$work/stamped" && sha256sum --quiet -c SHA256SUMS) || fail "the time-stamped release's SHA256SUMS does not check"
-(cd "$work/stamped-unpacked/ScrivoxSetup-2.1.0.7" && sha256sum --quiet -c SHA256SUMS) ||
+(cd "$work/stamped-unpacked/${stamped##*/}" && sha256sum --quiet -c SHA256SUMS) ||
     fail "the time-stamped archive's SHA256SUMS does not check"
-for program in "$work/stamped-unpacked/ScrivoxSetup-2.1.0.7/ScrivoxSetup.exe" "$stamped.exe"; do
+for program in "$work/stamped-unpacked/${stamped##*/}/$exe" "$stamped.exe"; do
     verify=$(osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$program" 2>&1)
     grep -q '^Timestamp Server Signature verification: ok' <<<"$verify" ||
         fail "the time stamp of $program does not verify: $(grep -i 'timestamp' <<<"$verify" | tr '\n' ' ')"
@@ -156,18 +209,19 @@ status=$?
 # folder is not made, and an earlier release of the same name stays as it was.
 mkdir -p "$work/lacking" "$work/empty" "$work/cases" "$work/version/sample-package"
 cp "$source/sample-package"/* "$work/lacking/"
-rm "$work/lacking/SCRVUI.DLL"
+rm "$work/lacking/${files[2]}"
 cp "$source/sample-package"/* "$work/empty/"
-: >"$work/empty/SCRVDRV.DLL"
+: >"$work/empty/${files[1]}"
 cp "$source/sample-package"/* "$work/cases/"
-cp "$source/sample-package/SCRVUI.DLL" "$work/cases/ScrvUI.dll"
+small=${files[2],,}
+cp "$source/sample-package/${files[2]}" "$work/cases/${small^}" # one letter large, as the rest
 sed -i 's/^\(project([A-Za-z0-9_]* VERSION \)[^ )]*/\12.1/' "$copy/CMakeLists.txt"
 before=$(cat "$work/first/SHA256SUMS")
 # Each row: why, what the one line says, the command (that of a copy of the
 # sources for the version), its options. The release's package is the
 # sample's unless a row names another; scripts/run reads a package alike.
 refusals=(
-    "a package without a file|lacks SCRVUI.DLL|release|--package $work/lacking --out $work/first"
+    "a package without a file|lacks ${files[2]}|release|--package $work/lacking --out $work/first"
     "an empty package file|is empty: 0 bytes|release|--package $work/empty"
     "two names that differ in case|names that differ only in case: Windows would see one|release|--package $work/cases"
     "an empty package file, to run|is empty: 0 bytes|run|--package $work/empty"
@@ -201,5 +255,5 @@ done
     fail "a refused release changed the earlier one"
 [ "$(ls -A "$work/first" | tr '\n' ' ')" = "SHA256SUMS $name.exe $name.zip " ] || fail "a refused release left files behind: $(ls -A "$work/first")"
 
-[ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file, a time-stamped release of version 2.1.0.7 from a PKCS#12 file, a server that does not answer and ${#refusals[@]} refusals as expected"
+[ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file, a time-stamped release of version 2.1.0.7 from a PKCS#12 file, a server that does not answer, ${#runs[@]} runs of scripts/run and ${#refusals[@]} refusals as expected"
 exit "$failed"
