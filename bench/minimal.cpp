@@ -5,6 +5,8 @@
 // second process loads USER32.
 #include <windows.h>
 
+#include "scrivox.h"
+
 typedef int(WINAPI *MessageBoxEntry)(HWND, LPCSTR, LPCSTR, UINT);
 
 extern "C" __attribute__((force_align_arg_pointer, noreturn)) void MinimalStart(void)
@@ -13,8 +15,8 @@ extern "C" __attribute__((force_align_arg_pointer, noreturn)) void MinimalStart(
         FARPROC entry = GetProcAddress(LoadLibraryA("user32.dll"), "MessageBoxA");
         MessageBoxEntry messageBox =
             reinterpret_cast<MessageBoxEntry>(reinterpret_cast<void (*)(void)>(entry));
-        ExitProcess(static_cast<UINT>(messageBox(NULL, "minimal", "Quorvane Scrivox Installer",
-                                                 MB_OKCANCEL | MB_ICONQUESTION)));
+        ExitProcess(static_cast<UINT>(
+            messageBox(NULL, "minimal", INSTALLER_CAPTION, MB_OKCANCEL | MB_ICONQUESTION)));
     }
     char self[MAX_PATH];
     GetModuleFileNameA(NULL, self, sizeof self);

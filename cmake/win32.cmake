@@ -105,6 +105,7 @@ set_target_properties(ScrivoxSetupCarrying PROPERTIES OUTPUT_NAME ${PROGRAM_NAME
 
 # The start-up benchmark's yardstick, built like the installer.
 add_executable(bench_minimal WIN32 bench/minimal.cpp)
+target_include_directories(bench_minimal PRIVATE include) # the caption
 target_compile_options(bench_minimal PRIVATE ${WARNINGS} -Os -march=i686 -mno-sse -fno-exceptions
     -fno-rtti -fno-asynchronous-unwind-tables)
 target_link_options(bench_minimal PRIVATE -s -nostdlib -Wl,--entry,_MinimalStart)

@@ -14,7 +14,16 @@ const char DriverName[] = "Scrivox Demo NT Driver"; // the driver, and the print
 const char ProductPrinterName[] = "Quorvane Scrivox";
 const char Port[] = "LPT1:";                        // the printer's
 const char ProductKey[] = "SOFTWARE\\QRN\\Scrivox"; // under HKEY_CURRENT_USER
-const char LogName[] = "Scrivox.log";               // in the temporary directory
+// Its values: the Windows directory, and a fixed text.
+const char LogDirValue[] = "LogDir";
+const char TrueTypeValue[] = "QrnTrueType";
+const char TrueTypeData[] = "Yes";
+// The INI file in the Windows directory, and its one setting.
+const char IniName[] = "outval.ini";
+const char IniSection[] = "Values";
+const char IniKey[] = "Output Mode";
+const char IniValue[] = "1";
+const char LogName[] = "Scrivox.log"; // in the temporary directory
 // The program's file name, which its private copy keeps, in a folder of the
 // temporary directory named with this prefix and 16 hexadecimal digits.
 const char ProgramName[] = "ScrivoxSetup.exe";

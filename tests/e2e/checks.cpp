@@ -197,20 +197,24 @@ void ExpectNotRegistered(Checker &check)
                      std::string("no driver is registered for ") + environment);
     check.Expect(!ReadPrinter(DriverName).found, "no printer is registered");
     check.Expect(!ReadUserValue(ProductKey, "").keyFound, "no settings key is written");
-    check.Equal(IniBytes(), "(no file)", "outval.ini");
+    check.Equal(IniBytes(), "(no file)", expected::IniName);
 }
 
 void ExpectSettings(Checker &check, const std::string &logDir)
 {
-    RegistryValue dir = ReadUserValue(ProductKey, "LogDir");
-    check.Expect(dir.found, "LogDir is written");
-    check.Equal(dir.type, REG_SZ, "LogDir type");
-    check.Equal(dir.data, logDir + std::string(1, '\0'), "LogDir data");
-    RegistryValue trueType = ReadUserValue(ProductKey, "QrnTrueType");
-    check.Equal(trueType.type, REG_SZ, "QrnTrueType type");
-    check.Equal(trueType.data, std::string("Yes\0", 4), "QrnTrueType data");
-    check.Expect(IniBytes().find("[Values]\r\nOutput Mode=1\r\n") != std::string::npos,
-                 "outval.ini holds [Values] Output Mode=1, got " + Show(IniBytes()));
+    RegistryValue dir = ReadUserValue(ProductKey, expected::LogDirValue);
+    check.Expect(dir.found, "the directory value is written");
+    check.Equal(dir.type, REG_SZ, "the directory value's type");
+    check.Equal(dir.data, logDir + std::string(1, '\0'), "the directory value's data");
+    RegistryValue trueType = ReadUserValue(ProductKey, expected::TrueTypeValue);
+    check.Equal(trueType.type, REG_SZ, "the fixed value's type");
+    check.Equal(trueType.data, expected::TrueTypeData + std::string(1, '\0'),
+                "the fixed value's data");
+    std::string setting = std::string("[") + expected::IniSection + "]\r\n" + expected::IniKey +
+                          "=" + expected::IniValue + "\r\n";
+    check.Expect(IniBytes().find(setting) != std::string::npos, std::string(expected::IniName) +
+                                                                    " holds " + Show(setting) +
+                                                                    ", got " + Show(IniBytes()));
 }
 
 const std::vector<Box> CompleteBoxes = {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"},

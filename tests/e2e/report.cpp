@@ -149,7 +149,7 @@ int Report()
                           printer.dataType);
     PrintLines("Spooler:", spooler);
     std::vector<std::string> settings;
-    for (const char *name : {"LogDir", "QrnTrueType"}) {
+    for (const char *name : {expected::LogDirValue, expected::TrueTypeValue}) {
         RegistryValue value = ReadUserValue(ProductKey, name);
         if (value.found)
             settings.push_back(std::string("HKCU\\") + ProductKey + " " + name + " = " +
@@ -158,7 +158,7 @@ int Report()
     }
     std::string ini = IniBytes();
     if (ini != "(no file)")
-        settings.push_back(WindowsDirectory() + "\\outval.ini: " + Show(ini));
+        settings.push_back(WindowsDirectory() + "\\" + expected::IniName + ": " + Show(ini));
     PrintLines("Settings:", settings);
     std::string after = DefaultPrinter();
     printf("Default printer: %s%s\n", after.empty() ? "(none)" : after.c_str(),

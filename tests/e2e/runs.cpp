@@ -59,7 +59,7 @@ RunOptions MakeRun(const std::string &folder, const std::string &windows,
 std::string IniBytes()
 {
     std::string bytes;
-    if (!ReadWholeFile(WindowsDirectory() + "\\outval.ini", &bytes))
+    if (!ReadWholeFile(WindowsDirectory() + "\\" + expected::IniName, &bytes))
         return "(no file)";
     return bytes;
 }

@@ -453,19 +453,21 @@ std::vector<Scenario> Scenarios()
          }});
     list.push_back(
         {"ini-kept", [](Checker &c) {
-             std::string ini = WindowsDirectory() + "\\outval.ini";
-             WriteWholeFile(ini,
-                            "[Other]\r\nkey=value\r\n[Values]\r\nKeep=this\r\nOutput Mode=7\r\n");
+             std::string ini = WindowsDirectory() + "\\" + expected::IniName;
+             WriteWholeFile(ini, std::string("[Other]\r\nkey=value\r\n[") + expected::IniSection +
+                                     "]\r\nKeep=this\r\n" + expected::IniKey + "=another\r\n");
              ExpectRun(c,
                        RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
                        1, CompleteBoxes);
              char text[64];
              GetPrivateProfileStringA("Other", "key", "", text, sizeof text, ini.c_str());
              c.Equal(text, "value", "[Other] key kept");
-             GetPrivateProfileStringA("Values", "Keep", "", text, sizeof text, ini.c_str());
-             c.Equal(text, "this", "[Values] Keep kept");
-             GetPrivateProfileStringA("Values", "Output Mode", "", text, sizeof text, ini.c_str());
-             c.Equal(text, "1", "[Values] Output Mode");
+             GetPrivateProfileStringA(expected::IniSection, "Keep", "", text, sizeof text,
+                                      ini.c_str());
+             c.Equal(text, "this", "the setting's section's other key kept");
+             GetPrivateProfileStringA(expected::IniSection, expected::IniKey, "", text, sizeof text,
+                                      ini.c_str());
+             c.Equal(text, expected::IniValue, "the setting");
          }});
     list.push_back({"signed-release", [](Checker &c) { SignedRelease(c); }});
     list.push_back(

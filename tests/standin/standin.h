@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
+
 namespace standin {
 
 struct NoCase {
@@ -106,8 +108,8 @@ struct Machine {
     std::map<HKEY, std::string> openKeys;
     std::map<void *, SIZE_T> globalBlocks;
     // This process: its program, command line and start-up information.
-    std::string modulePath = "C:\\PKG\\ScrivoxSetup.exe";
-    std::string commandLine = "\"C:\\PKG\\ScrivoxSetup.exe\"";
+    std::string modulePath = std::string("C:\\PKG\\") + expected::ProgramName;
+    std::string commandLine = "\"" + modulePath + "\"";
     STARTUPINFOA startup = {};
     DWORD processId = 0x1234, ticks = 0x00C0FFEE;
     int64_t counter = 0x0000000A12345678;

@@ -6,7 +6,8 @@
 namespace {
 
 const std::string ProductKey = std::string("HKCU\\") + expected::ProductKey;
-const char IniPath[] = "C:\\WINDOWS\\outval.ini";
+const std::string IniPath = std::string("C:\\WINDOWS\\") + expected::IniName;
+const std::string TrueType = std::string(expected::TrueTypeData) + '\0'; // as stored
 
 class SettingsTest : public InstallerTest {
 protected:
@@ -18,7 +19,7 @@ protected:
     }
     static std::string Ini(const std::string &path)
     {
-        return standin::M().privateProfiles[path]["Values"]["Output Mode"];
+        return standin::M().privateProfiles[path][expected::IniSection][expected::IniKey];
     }
     static std::string LogDir(const std::string &directory)
     {
@@ -39,16 +40,17 @@ TEST_F(SettingsTest, TheKeyValuesAndIniAreWrittenAndTheResultLogged)
 
     std::vector<standin::Call> sets = standin::CallsTo("RegSetValueExA");
     ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(sets[0].args,
-              (std::vector<std::string>{"ptr", "LogDir", "0", "1", LogDir("C:\\WINDOWS"), "11"}));
-    EXPECT_EQ(sets[1].args, (std::vector<std::string>{"ptr", "QrnTrueType", "0", "1",
-                                                      std::string("Yes\0", 4), "4"}));
-    EXPECT_EQ(Value("LogDir").type, (DWORD)REG_SZ);
-    EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
+    EXPECT_EQ(sets[0].args, (std::vector<std::string>{"ptr", expected::LogDirValue, "0", "1",
+                                                      LogDir("C:\\WINDOWS"), "11"}));
+    EXPECT_EQ(sets[1].args, (std::vector<std::string>{"ptr", expected::TrueTypeValue, "0", "1",
+                                                      TrueType, std::to_string(TrueType.size())}));
+    EXPECT_EQ(Value(expected::LogDirValue).type, (DWORD)REG_SZ);
+    EXPECT_EQ(Value(expected::TrueTypeValue).data, TrueType);
 
     std::vector<standin::Call> ini = standin::CallsTo("WritePrivateProfileStringA");
     ASSERT_EQ(ini.size(), 1u);
-    EXPECT_EQ(ini[0].args, (std::vector<std::string>{"Values", "Output Mode", "1", IniPath}));
+    EXPECT_EQ(ini[0].args, (std::vector<std::string>{expected::IniSection, expected::IniKey,
+                                                     expected::IniValue, IniPath}));
     EXPECT_EQ(standin::M().openKeys.size(), 1u) << "the key stays open";
 }
 
@@ -64,11 +66,11 @@ TEST_F(SettingsTest, AFailedKeyCreationIsLoggedAndSkipsTheValues)
 TEST_F(SettingsTest, ASecondRunOpensTheExistingKeyAndWritesTheSameData)
 {
     WriteDriverSettings();
-    standin::RegValue first = Value("LogDir");
+    standin::RegValue first = Value(expected::LogDirValue);
     WriteDriverSettings();
     EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 0", "Result = 0"}));
-    EXPECT_EQ(Value("LogDir").data, first.data);
-    EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
+    EXPECT_EQ(Value(expected::LogDirValue).data, first.data);
+    EXPECT_EQ(Value(expected::TrueTypeValue).data, TrueType);
     EXPECT_EQ(standin::M().registry.size(), 1u);
 }
 
@@ -87,7 +89,7 @@ TEST_F(SettingsTest, LogDirFallsBackToTheWindowsDirectory)
     };
     for (auto &c : cases) {
         StartOver();
-        strcpy(MessageBuffer, "Scrivox Driver (NT-2000-XP)\nDo you want to install it?");
+        strcpy(MessageBuffer, expected::InstallQuestionText);
         std::string windir = "C:\\" + std::string(c.length > 3 ? c.length - 3 : 0, 'w');
         if (c.set)
             standin::M().environment["windir"] = windir;
@@ -95,7 +97,8 @@ TEST_F(SettingsTest, LogDirFallsBackToTheWindowsDirectory)
             standin::M().environment.erase("windir");
         standin::M().windowsDirectory = "C:\\WINNT";
         WriteDriverSettings();
-        EXPECT_EQ(Value("LogDir").data, LogDir(c.fromWindir ? windir : "C:\\WINNT")) << c.why;
+        EXPECT_EQ(Value(expected::LogDirValue).data, LogDir(c.fromWindir ? windir : "C:\\WINNT"))
+            << c.why;
         EXPECT_EQ(standin::CallsTo("GetEnvironmentVariableA")[0].args,
                   (std::vector<std::string>{"windir", "1024"}));
     }
@@ -118,12 +121,12 @@ TEST_F(SettingsTest, AWindowsDirectoryTooLongForTheIniPathSkipsOnlyTheIni)
         std::vector<standin::Call> ini = standin::CallsTo("WritePrivateProfileStringA");
         if (c.written) {
             ASSERT_EQ(ini.size(), 1u);
-            EXPECT_EQ(ini[0].args[3], directory + "\\outval.ini");
+            EXPECT_EQ(ini[0].args[3], directory + "\\" + expected::IniName);
         } else {
             EXPECT_TRUE(ini.empty()) << c.length << ": a cut INI path was used";
         }
-        EXPECT_EQ(Value("LogDir").data, LogDir(directory)) << c.length;
-        EXPECT_EQ(Value("QrnTrueType").data, std::string("Yes\0", 4));
+        EXPECT_EQ(Value(expected::LogDirValue).data, LogDir(directory)) << c.length;
+        EXPECT_EQ(Value(expected::TrueTypeValue).data, TrueType);
     }
 }
 
