@@ -174,7 +174,7 @@ stamps="http://127.0.0.1:$(cat "$work/tsa.port")"
     --timestamp "$stamps" --ca "$work/authorities.pem" --out "$work/stamped" </dev/null >"$work/stamped.log" 2>&1 ||
     { cat "$work/stamped.log"; fail "the time-stamped release from a PKCS#12 file failed"; }
 stamped="$work/stamped/$release_name-2.1.0.7"
-[ "$(ls "$work/stamped" | tr '\n' ' ')" = "SHA256SUMS ${stamped##*/}.exe ${stamped##*/}.zip " ] ||
+[ "$(ls "$work/stamped" | sort)" = "$(printf '%s\n' SHA256SUMS "${stamped##*/}.exe" "${stamped##*/}.zip" | sort)" ] ||
     fail "the release of version 2.1.0.7 wrote: $(ls "$work/stamped")"
 [ "$(unzip -Z1 "$stamped.zip" 2>/dev/null | sed -n 4p)" = "${stamped##*/}/${files[2]}" ] ||
     fail "the archive holds ${files[2],,} under another name than ${files[2]}: $(unzip -Z1 "$stamped.zip" | tr '\n' ' ')"
@@ -253,7 +253,8 @@ for row in "${refusals[@]}"; do
 done
 [ "$(cat "$work/first/SHA256SUMS")" = "$before" ] && (cd "$work/first" && sha256sum --quiet -c SHA256SUMS) ||
     fail "a refused release changed the earlier one"
-[ "$(ls -A "$work/first" | tr '\n' ' ')" = "SHA256SUMS $name.exe $name.zip " ] || fail "a refused release left files behind: $(ls -A "$work/first")"
+[ "$(ls -A "$work/first" | sort)" = "$(printf '%s\n' SHA256SUMS "$name.exe" "$name.zip" | sort)" ] ||
+    fail "a refused release left files behind: $(ls -A "$work/first")"
 
 [ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file, a time-stamped release of version 2.1.0.7 from a PKCS#12 file, a server that does not answer, ${#runs[@]} runs of scripts/run and ${#refusals[@]} refusals as expected"
 exit "$failed"
