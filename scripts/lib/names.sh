@@ -30,7 +30,7 @@ package_names() {
 
 find_package() {
     local dir=$1 name entry base found
-    mapfile -t package_files < <(package_names)
+    mapfile -t package_files <<<"$(package_names)" # no /dev/fd in the emulated machine
     package_paths=() package_lacks=()
     for name in "${package_files[@]}"; do
         found=""
