@@ -12,6 +12,10 @@
 #                         names not there. Two names that differ only in case
 #                         (Windows would see one of them, which is not said) and
 #                         a file of zero bytes are refused, with exit status 2.
+#   configure_carrying BUILD  after find_package: copies the package's files,
+#                         under the program's names, into BUILD/package and
+#                         configures BUILD (the win32 build) to carry them;
+#                         exits 1, with cmake's log, where it cannot
 
 header_text() { # the text of a #define of include/scrivox.h
     sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" "$root/include/scrivox.h"
@@ -49,4 +53,16 @@ find_package() {
             package_lacks+=("$name")
         fi
     done
+}
+
+configure_carrying() {
+    local build=$1 i
+    rm -rf "$build/package"
+    mkdir -p "$build/package"
+    for i in "${!package_files[@]}"; do
+        cp "${package_paths[$i]}" "$build/package/${package_files[$i]}"
+    done
+    cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel \
+        -DSCRIVOX_PACKAGE="$build/package" >"$build.log" 2>&1 ||
+        { cat "$build.log" >&2; echo "$program: the build could not be configured" >&2; exit 1; }
 }

@@ -8,6 +8,8 @@
 #                         anything else is refused
 #   need_tools TOOL...    where a TOOL is not installed: as root, install what the project
 #                         needs (scripts/install-deps); as another user, exit 1 naming it
+#   can_make PATH         whether PATH, or the nearest folder above it that exists, is a
+#                         folder that can be written (so that PATH can be made there)
 
 refuse() {
     echo "$program: $*; see $program --help" >&2
@@ -46,4 +48,10 @@ need_tools() {
         command -v "$tool" >/dev/null ||
             { echo "$program: $tool is still missing after scripts/install-deps" >&2; exit 1; }
     done
+}
+
+can_make() {
+    local parent=$1
+    while [ ! -e "$parent" ] && [ "$parent" != "$(dirname "$parent")" ]; do parent=$(dirname "$parent"); done
+    [ -d "$parent" ] && [ -w "$parent" ]
 }
