@@ -81,8 +81,8 @@ HMODULE LoadSystemLibrary(SystemLibrary library);
 // out of the search for DLLs that system code loads by name later in the run
 // (XP SP1 and later; older systems lack the means).
 void LoadSystemLibraries(void);
-// Whether every one of KERNEL32's wide calls is bound.
-int WideCallsBound(void);
+// Whether every entry from the first to the last, in the list's order, is bound.
+int EntriesBound(SystemEntry first, SystemEntry last);
 // For a call whose entry is null: sets the last error the loader would have
 // given (ERROR_MOD_NOT_FOUND, ERROR_PROC_NOT_FOUND) and returns it.
 DWORD Unbound(SystemEntry entry);
@@ -105,7 +105,7 @@ template <typename Entry> inline Entry Bound(SystemEntry entry)
 #define WIDE_CALL(function, entry) (Bound<decltype(&(function))>(entry))
 
 // The private copy: the launcher makes a new folder in the temporary
-// directory, copies the program there under its own name and starts it with
+// directory, writes the program there under its own name and starts it with
 // the role switch alone as its command line.
 #define PRIVATE_COPY_NAME "ScrivoxSetup.exe"
 #define PRIVATE_FOLDER_PREFIX "Scrivox-"
@@ -114,11 +114,11 @@ inline constexpr char PrivateCopySwitch[] = "/private-copy";
 // Runs the launcher's part or the copy's, then the installation; returns the
 // process's exit status (src/sequence/start.cpp).
 int StartSetup(void);
-// Copies the program and the package's files into a private folder and runs
+// Writes the program and the package's files into a private folder and runs
 // the copy there to its end: 1 with its exit status, 0 when it could not be
 // made or started and nothing of it is left (but, where it could not be
 // removed, the emptied folder). Nothing is ever scheduled for the restart.
-int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus);
+int LaunchPrivateCopy(DWORD *exitStatus);
 // A new folder in the temporary directory that only this user, the
 // Administrators and SYSTEM may enter, made and opened in one step so that
 // its name is never another's, and held so that nobody can rename or remove
@@ -128,13 +128,24 @@ int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold);
 // folder directly inside the temporary directory, whatever the spelling of
 // either.
 int InPrivateFolder(const WCHAR *program);
+// A new file at the path, open to write, or INVALID_HANDLE_VALUE where the
+// name is there already or cannot be made.
+HANDLE CreateNewFile(const WCHAR *path);
+// Whether all the bytes were written.
+int WriteWhole(HANDLE file, const void *bytes, DWORD size);
+// Writes the program's own file, as the system mapped it when the process
+// started, as a new file at the path (src/platform/own_image.cpp): 1 when the
+// whole file was written, 0 otherwise (a file written in part, or one already
+// there, stays for the caller to delete).
+int WriteOwnImage(const WCHAR *path);
 // Whether the program carries the package's files inside it (a build with
 // the package gives it all four as resources of its own).
 int CarriesPackage(void);
-// Writes the carried file of that name, byte for byte, as a new file at the
-// path: 1 when the whole file was written, 0 otherwise (a file written in
+// Writes the carried file of that number in the copy order, byte for byte,
+// as a new file at the path, where its bytes are those the program was built
+// with: 1 when the whole file was written, 0 otherwise (a file written in
 // part, or one already there, stays for the caller to delete).
-int WriteCarriedFile(const char *name, const WCHAR *path);
+int WriteCarriedFile(unsigned index, const WCHAR *path);
 
 // Install log: appends one timestamped entry to %TEMP%\Scrivox.log.
 void WriteLog(const char *format, ...);

@@ -4,6 +4,8 @@
 #ifndef TESTS_EXPECTED_H
 #define TESTS_EXPECTED_H
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -101,6 +103,27 @@ inline std::vector<std::string> ExpectedLog(unsigned copied, std::vector<std::st
         log.push_back(std::string("Copied .\\") + PackageFiles[i]);
     log.insert(log.end(), rest.begin(), rest.end());
     return log;
+}
+
+// The private copy the launcher writes of a program from its image: the
+// program's file itself or, for a signed program, its bytes up to its
+// certificate table, with that table's entry in the headers zeroed (the
+// fifth data directory of the PE32 optional header, 152 bytes after the
+// signature "PE\0\0" that e_lfanew, at 0x3C, points to).
+inline std::string PrivateCopyOf(const std::string &program)
+{
+    auto dword = [&program](size_t at) {
+        uint32_t value = 0;
+        for (int i = 3; i >= 0 && at + 4 <= program.size(); --i)
+            value = value << 8 | static_cast<unsigned char>(program[at + i]);
+        return value;
+    };
+    size_t entry = dword(0x3C) + 152;
+    uint32_t table = dword(entry);
+    if (table == 0 || table > program.size() || entry + 8 > table)
+        return program;
+    return program.substr(0, entry) + std::string(8, '\0') +
+           program.substr(entry + 8, table - entry - 8);
 }
 
 } // namespace expected

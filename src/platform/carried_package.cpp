@@ -1,15 +1,21 @@
 // The package a program carries: built with it, ScrivoxSetup.exe holds the
 // package's four files as resources of its own image (RCDATA, each named
 // after its file, stored as it is), which the system maps with the program
-// and the Authenticode signature covers. A program built without it holds
-// none, and installs the files it finds beside it.
+// and the Authenticode signature covers, and beside them the CRC-32 of each,
+// taken when the program was built (RCDATA number 1: four bytes a file, least
+// significant first, in copy order). A download damaged on the way here is
+// not installed: a carried file whose bytes no longer give its CRC-32 is
+// never written. A program built without the package holds none of these,
+// and installs the files it finds beside it.
 #include "scrivox.h"
 
-// The carried file's bytes, in place in the program's image, and their
-// count; null where the program carries no file of that name, or the calls
-// cannot be had. On Win32 a loaded resource is its address (LockResource
-// gives it back unchanged).
-static const BYTE *CarriedBytes(const char *name, DWORD *size)
+enum { CARRIED_SUMS = 1 }; // the CRC-32s' resource
+
+// The carried resource's bytes, in place in the program's image, and their
+// count; null where the program carries no resource of that name, or the
+// calls cannot be had. On Win32 a loaded resource is its address
+// (LockResource gives it back unchanged).
+static const BYTE *CarriedBytes(LPCSTR name, DWORD *size)
 {
     typedef decltype(&FindResourceA) FindEntry;
     typedef decltype(&SizeofResource) SizeEntry;
@@ -25,24 +31,41 @@ static const BYTE *CarriedBytes(const char *name, DWORD *size)
     return static_cast<const BYTE *>(load(NULL, found));
 }
 
+// The CRC-32 of ZIP and PNG (the reflected polynomial 0xEDB88320), a bit at
+// a time: no table to carry.
+static DWORD Crc32(const BYTE *bytes, DWORD size)
+{
+    DWORD crc = 0xFFFFFFFF;
+    for (DWORD i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
 int CarriesPackage(void)
 {
     DWORD size;
     return CarriedBytes(DriverFileSet[0], &size) != NULL;
 }
 
-int WriteCarriedFile(const char *name, const WCHAR *path)
+int WriteCarriedFile(unsigned index, const WCHAR *path)
 {
-    DWORD size;
-    const BYTE *bytes = CarriedBytes(name, &size);
-    if (bytes == NULL)
+    DWORD size, sumsSize;
+    const BYTE *bytes = CarriedBytes(DriverFileSet[index], &size);
+    const BYTE *sum = CarriedBytes(MAKEINTRESOURCEA(CARRIED_SUMS), &sumsSize);
+    if (bytes == NULL || sum == NULL || sumsSize != 4 * DRIVER_FILE_COUNT)
         return 0;
-    // A new file only: a name that is there already is never written through.
-    HANDLE file = WIDE_CALL(CreateFileW, ENTRY_CREATE_FILE_W)(
-        path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    sum += static_cast<size_t>(4) * index;
+    DWORD crc = Crc32(bytes, size);
+    for (int i = 0; i < 4; ++i) {
+        if (sum[i] != static_cast<BYTE>(crc >> 8 * i))
+            return 0; // damaged: never written
+    }
+    HANDLE file = CreateNewFile(path);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    DWORD written = 0;
-    BOOL whole = WriteFile(file, bytes, size, &written, NULL) && written == size;
+    int whole = WriteWhole(file, bytes, size);
     return CloseHandle(file) && whole;
 }

@@ -101,9 +101,9 @@ void LoadSystemLibraries(void)
     LoadSystemLibrary(LIBRARY_SPOOLER);
 }
 
-int WideCallsBound(void)
+int EntriesBound(SystemEntry first, SystemEntry last)
 {
-    for (unsigned entry = ENTRY_GET_TEMP_PATH_W; entry <= ENTRY_SET_CURRENT_DIRECTORY_W; ++entry) {
+    for (unsigned entry = first; entry <= last; ++entry) {
         if (SystemEntries[entry] == NULL)
             return 0;
     }

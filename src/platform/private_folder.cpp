@@ -1,6 +1,6 @@
-// The launcher's private folder: a new folder in the temporary directory,
-// under a name nobody can guess beforehand, that only the user who runs the
-// installer, the Administrators and SYSTEM may enter. NT 4.0's temporary
+// The launcher's private folder: a new folder in the temporary directory
+// that only the user who runs the installer, the Administrators and SYSTEM
+// may enter, built with NTDLL's calls alone. NT 4.0's temporary
 // directory is often the shared C:\TEMP, where anyone may write, and anyone
 // may rename or remove what others made there. So the folder is made with its
 // access list and opened by the same call (NtCreateFile), which fails for a
@@ -23,7 +23,7 @@
 
 enum {
     NAME_ATTEMPTS = 8, // names tried before giving up; only a name that is there makes another try
-    RANDOM_BYTES = 8,  // the name's random part, 16 hexadecimal digits
+    NAME_BYTES = 8,    // the name's varying part, 16 hexadecimal digits
     TOKEN_SID_SIZE = 128,         // bytes: a TOKEN_USER and the longest SID (68 bytes)
     ACL_SIZE = 64,                // DWORDs: the header and three entries with their SIDs
     NT_PATH_SIZE = PATH_SIZE + 7, // the path after "\??\UNC"
@@ -31,6 +31,20 @@ enum {
 
 // STATUS_OBJECT_NAME_COLLISION: the name is there, in some form.
 const NTSTATUS NAME_COLLISION = static_cast<NTSTATUS>(0xC0000035);
+
+// NTDLL's calls that build the folder's access list, which every NT has:
+// the launcher loads no DLL, and ADVAPI32's calls of the same names are
+// NTDLL's, reached through a DLL of their own. Each returns a negative
+// status when it fails.
+typedef NTSTATUS(WINAPI *OpenTokenEntry)(HANDLE process, ACCESS_MASK access, PHANDLE token);
+typedef NTSTATUS(WINAPI *QueryTokenEntry)(HANDLE token, TOKEN_INFORMATION_CLASS kind, PVOID buffer,
+                                          ULONG size, PULONG needed);
+typedef NTSTATUS(WINAPI *CreateAclEntry)(PACL acl, ULONG size, ULONG revision);
+typedef NTSTATUS(WINAPI *AddAceEntry)(PACL acl, ULONG revision, ACCESS_MASK mask, PSID sid);
+typedef NTSTATUS(WINAPI *GetAceEntry)(PACL acl, ULONG index, PVOID *ace);
+typedef NTSTATUS(WINAPI *CreateDescriptorEntry)(PSECURITY_DESCRIPTOR descriptor, ULONG revision);
+typedef NTSTATUS(WINAPI *SetDaclEntry)(PSECURITY_DESCRIPTOR descriptor, BOOLEAN present, PACL acl,
+                                       BOOLEAN defaulted);
 
 // A TOKEN_USER and the SID that follows it, aligned as the record needs.
 union TokenUserRecord {
@@ -50,20 +64,20 @@ struct PrivateAccess {
 static PSID TokenUserSid(TokenUserRecord *buffer)
 {
     HANDLE token = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    if (Bound<OpenTokenEntry>(ENTRY_NT_OPEN_PROCESS_TOKEN)(GetCurrentProcess(), TOKEN_QUERY,
+                                                           &token) < 0)
         return NULL;
-    DWORD needed = 0;
-    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof *buffer, &needed);
+    ULONG needed = 0;
+    NTSTATUS known = Bound<QueryTokenEntry>(ENTRY_NT_QUERY_INFORMATION_TOKEN)(
+        token, TokenUser, buffer, sizeof *buffer, &needed);
     CloseHandle(token);
-    return known ? buffer->user.User.Sid : NULL;
+    return known >= 0 ? buffer->user.User.Sid : NULL;
 }
 
 // Full access for the user, the Administrators and SYSTEM, passed on to
 // everything made inside the folder, and nothing taken from its parent.
 static int BuildPrivateAccess(PrivateAccess *access)
 {
-    typedef BOOL(WINAPI * SetControlEntry)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
-                                           SECURITY_DESCRIPTOR_CONTROL);
     // The well-known SIDs, as Windows lays a SID out: revision 1, the count
     // of sub-authorities, the NT authority (5), then the sub-authorities.
     BYTE administrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0}; // S-1-5-32-544
@@ -73,52 +87,52 @@ static int BuildPrivateAccess(PrivateAccess *access)
         return 0;
     PSID sids[] = {user, administrators, localSystem};
     PACL acl = reinterpret_cast<PACL>(access->acl);
-    if (!InitializeAcl(acl, sizeof access->acl, ACL_REVISION))
+    if (Bound<CreateAclEntry>(ENTRY_RTL_CREATE_ACL)(acl, sizeof access->acl, ACL_REVISION) < 0)
         return 0;
-    for (DWORD i = 0; i < COUNT_OF(sids); ++i) {
-        LPVOID ace = NULL;
+    for (ULONG i = 0; i < COUNT_OF(sids); ++i) {
+        PVOID ace = NULL;
         // NT 4.0 has no call that adds an inherited entry: the flags are set
         // on the entry as added.
-        if (!AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sids[i]) ||
-            !GetAce(acl, i, &ace))
+        if (Bound<AddAceEntry>(ENTRY_RTL_ADD_ACCESS_ALLOWED_ACE)(acl, ACL_REVISION, FILE_ALL_ACCESS,
+                                                                 sids[i]) < 0 ||
+            Bound<GetAceEntry>(ENTRY_RTL_GET_ACE)(acl, i, &ace) < 0)
             return 0;
-        static_cast<ACE_HEADER *>(ace)->AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+        ACE_HEADER *header = static_cast<ACE_HEADER *>(ace);
+        if (header == NULL)
+            return 0;
+        header->AceFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
     }
-    if (!InitializeSecurityDescriptor(&access->descriptor, SECURITY_DESCRIPTOR_REVISION) ||
-        !SetSecurityDescriptorDacl(&access->descriptor, TRUE, acl, FALSE))
+    if (Bound<CreateDescriptorEntry>(ENTRY_RTL_CREATE_SECURITY_DESCRIPTOR)(
+            &access->descriptor, SECURITY_DESCRIPTOR_REVISION) < 0 ||
+        Bound<SetDaclEntry>(ENTRY_RTL_SET_DACL_SECURITY_DESCRIPTOR)(&access->descriptor, TRUE, acl,
+                                                                    FALSE) < 0)
         return 0;
     // Windows 2000 and later add the parent's inheritable entries to a new
-    // folder's list unless it is protected; NT 4.0 never does, and lacks the call.
-    SetControlEntry setControl = Bound<SetControlEntry>(ENTRY_SET_SECURITY_DESCRIPTOR_CONTROL);
-    return setControl == NULL ||
-           setControl(&access->descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    // folder's list unless it is protected. The flag is set in the
+    // descriptor itself, as RtlSetControlSecurityDescriptor (2000 and later)
+    // sets it; NT 4.0, which never adds them, takes no notice of it.
+    access->descriptor.Control |= SE_DACL_PROTECTED;
+    return 1;
 }
 
-// Sixteen hexadecimal digits from the system's random generator (RtlGenRandom,
-// XP and later). NT 4.0 and 2000 lack it: there the digits come from the
-// high-resolution counter, the tick count and the process id. Such a name
-// can be guessed with effort, but the folder's access list and its being new
-// each time keep a guesser out all the same.
-static void RandomName(char (&name)[2 * RANDOM_BYTES + 1])
+// Sixteen hexadecimal digits from the high-resolution counter, the tick
+// count and the process and thread ids, mixed: another moment, another
+// name. The name need not be secret: the folder is made and opened in one
+// step, with its access list, and a name that is there makes another be tried.
+static void FolderName(char (&name)[2 * NAME_BYTES + 1])
 {
-    typedef BOOLEAN(WINAPI * GenerateEntry)(PVOID buffer, ULONG length);
-    GenerateEntry generate = Bound<GenerateEntry>(ENTRY_GENERATE_RANDOM);
-    DWORD random[RANDOM_BYTES / 4] = {};
-    if (generate == NULL || !generate(random, sizeof random)) {
-        LARGE_INTEGER counter;
-        counter.QuadPart = 0;
-        QueryPerformanceCounter(&counter);
-        random[0] = counter.LowPart;
-        random[1] = counter.HighPart ^ GetTickCount() ^ (GetCurrentProcessId() << 16);
-    }
+    LARGE_INTEGER counter;
+    counter.QuadPart = 0;
+    QueryPerformanceCounter(&counter);
+    DWORD thread = Bound<decltype(&GetCurrentThreadId)>(ENTRY_GET_CURRENT_THREAD_ID)();
+    DWORD mixed[NAME_BYTES / 4] = {static_cast<DWORD>(counter.QuadPart) ^ (thread << 16),
+                                   static_cast<DWORD>(counter.QuadPart >> 32) ^ GetTickCount() ^
+                                       (GetCurrentProcessId() << 16)};
+    // Byte after byte, least significant first, each as two digits.
     const char digits[] = "0123456789abcdef";
-    char *at = name;
-    for (const BYTE *byte = reinterpret_cast<const BYTE *>(random);
-         byte < reinterpret_cast<const BYTE *>(random) + RANDOM_BYTES; ++byte) {
-        *at++ = digits[*byte >> 4];
-        *at++ = digits[*byte & 0xF];
-    }
-    *at = '\0';
+    for (unsigned i = 0; i < 2 * NAME_BYTES; ++i)
+        name[i] = digits[mixed[i / 8] >> (i % 8 / 2 * 8 + (i % 2 == 0 ? 4 : 0)) & 0xF];
+    name[COUNT_OF(name) - 1] = '\0';
 }
 
 // The temporary directory, ending in a backslash: its length, or 0 when it
@@ -147,17 +161,17 @@ int MakePrivateFolder(WCHAR (&folder)[PATH_SIZE], HANDLE *hold)
     typedef decltype(&NtCreateFile) CreateEntry;
     WCHAR temporary[PATH_SIZE];
     PrivateAccess access;
-    CreateEntry create;
     if (TemporaryDirectory(temporary) == 0 || LoadSystemLibrary(LIBRARY_NTDLL) == NULL ||
-        (create = Bound<CreateEntry>(ENTRY_NT_CREATE_FILE)) == NULL ||
-        LoadSystemLibrary(LIBRARY_ADVAPI32) == NULL || !BuildPrivateAccess(&access))
+        !EntriesBound(ENTRY_GET_CURRENT_THREAD_ID, ENTRY_RTL_SET_DACL_SECURITY_DESCRIPTOR) ||
+        !BuildPrivateAccess(&access))
         return 0;
+    CreateEntry create = Bound<CreateEntry>(ENTRY_NT_CREATE_FILE);
     for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-        char random[2 * RANDOM_BYTES + 1];
-        RandomName(random);
+        char varying[2 * NAME_BYTES + 1];
+        FolderName(varying);
         WCHAR name[NT_PATH_SIZE];
         if (!COPY_TEXT(folder, temporary) || !APPEND_TEXT(folder, PRIVATE_FOLDER_PREFIX) ||
-            !APPEND_TEXT(folder, random) || !NtName(folder, name))
+            !APPEND_TEXT(folder, varying) || !NtName(folder, name))
             return 0; // a cut path would name another folder
         USHORT length = 0;
         while (name[length] != 0)

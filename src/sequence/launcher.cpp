@@ -1,11 +1,12 @@
 // The launcher: the process the user starts, in the folder the package was
-// downloaded or unpacked into. Before any DLL but KERNEL32 and NTDLL (loaded
-// in every NT process) and ADVAPI32 (by its full path) is loaded, it puts the
-// program and the package's files into a new private folder and runs the
-// installation there, with that folder as its current directory, so that no
-// DLL that system code loads by name is ever looked for in the download
-// folder. It shows nothing itself. Its paths are wide, so that any folder or
-// user name serves.
+// downloaded or unpacked into. It loads no DLL: with nothing in its process
+// but KERNEL32 and NTDLL (loaded in every NT process), it puts the program,
+// as the system mapped it, and the package's files into a new private folder
+// and runs the installation there, with that folder as its current
+// directory, so that no DLL that system code loads by name is ever looked for
+// in the download folder, and no file of that folder's (the program's own
+// among them) is read but the package's. It shows nothing itself. Its paths
+// are wide, so that any folder or user name serves.
 #include "scrivox.h"
 
 #include "text.h"
@@ -63,22 +64,16 @@ static void GiveUpPrivateFolder(const WCHAR *folder, HANDLE hold)
         CloseHandle(hold);
 }
 
-// Copies a file into the private folder, byte for byte, and makes the copy
-// writable, so that a read-only download gives a copy that can be removed.
-static int CopyIn(const WCHAR *source, const WCHAR *copy)
-{
-    return WIDE_CALL(CopyFileW, ENTRY_COPY_FILE_W)(source, copy, TRUE) &&
-           WIDE_CALL(SetFileAttributesW, ENTRY_SET_FILE_ATTRIBUTES_W)(copy, FILE_ATTRIBUTE_NORMAL);
-}
-
 // Puts the package's files into the private folder, each under its own name.
 // A program that carries the package writes the files it carries and never
 // reads the download folder's; any other copies those it finds in the
-// current directory (the package folder). A file that is not there, or
-// cannot be copied or written whole (unreadable, a folder of that name, the
-// disk full), is left out, for the installation to report as a missing file;
-// a carried file written in part is deleted. The installation never reads
-// the download folder.
+// current directory (the package folder), byte for byte, each copy made
+// writable, so that a read-only download gives a copy that can be removed. A
+// file that is not there, or cannot be copied or written whole (unreadable, a
+// folder of that name, the disk full), or a carried file damaged since the
+// program was built, is left out, for the installation to report as a
+// missing file; a carried file written in part is deleted. The installation
+// never reads the download folder.
 static void CopyPackage(const WCHAR *folder)
 {
     int carried = CarriesPackage();
@@ -88,9 +83,11 @@ static void CopyPackage(const WCHAR *folder)
         if (!APPEND_TEXT(source, ".\\") || !APPEND_TEXT(source, DriverFileSet[i]) ||
             !PathIn(folder, DriverFileSet[i], copy))
             continue;
-        if (!carried)
-            CopyIn(source, copy);
-        else if (!WriteCarriedFile(DriverFileSet[i], copy))
+        if (!carried) {
+            if (WIDE_CALL(CopyFileW, ENTRY_COPY_FILE_W)(source, copy, TRUE))
+                WIDE_CALL(SetFileAttributesW, ENTRY_SET_FILE_ATTRIBUTES_W)
+            (copy, FILE_ATTRIBUTE_NORMAL);
+        } else if (!WriteCarriedFile(i, copy))
             WIDE_CALL(DeleteFileW, ENTRY_DELETE_FILE_W)(copy);
     }
 }
@@ -116,7 +113,7 @@ static int StartCopy(const WCHAR *copy, const WCHAR *current, PROCESS_INFORMATIO
                                                              0, NULL, current, &startup, process);
 }
 
-int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus)
+int LaunchPrivateCopy(DWORD *exitStatus)
 {
     WCHAR folder[PATH_SIZE];
     HANDLE hold;
@@ -124,7 +121,7 @@ int LaunchPrivateCopy(const WCHAR *program, DWORD *exitStatus)
         return 0;
     WCHAR copy[PATH_SIZE];
     PROCESS_INFORMATION process = {};
-    int started = PathIn(folder, PRIVATE_COPY_NAME, copy) && CopyIn(program, copy);
+    int started = PathIn(folder, PRIVATE_COPY_NAME, copy) && WriteOwnImage(copy);
     if (started) {
         CopyPackage(folder);
         started = StartCopy(copy, folder, &process);

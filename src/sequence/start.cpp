@@ -63,48 +63,44 @@ static void PrepareCopy(WCHAR (&own)[PATH_SIZE])
     LoadSystemLibraries();
 }
 
-// Windows 95, 98 and Me, which lack or fail the wide calls.
-static int OnWindows95Family(void)
-{
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
 int StartSetup(void)
 {
     LoadSystemLibrary(LIBRARY_KERNEL32);
+    // NTDLL is in every NT process and in none of Windows 95, 98 and Me,
+    // whatever version a compatibility layer makes the system report.
+    int nt = LoadSystemLibrary(LIBRARY_NTDLL) != NULL;
     LPSTR line = GetCommandLineA();
-    // The program's own path; where the wide calls are missing (the 95
-    // family), it is not known and the program runs in place.
+    // The role switch counts only in a private folder, which the program's
+    // own path tells (on NT; the 95 family lacks or fails the wide calls). A
+    // program started with it anywhere else runs the installation in place:
+    // it never starts another copy (a copy that took itself for the launcher
+    // would start copies without end) and never removes itself.
+    int roleSwitch = IsRoleSwitch(line);
+    int wide = EntriesBound(ENTRY_GET_TEMP_PATH_W, ENTRY_SET_CURRENT_DIRECTORY_W);
     WCHAR program[PATH_SIZE];
     DWORD length =
-        WideCallsBound()
+        roleSwitch && wide
             ? WIDE_CALL(GetModuleFileNameW, ENTRY_GET_MODULE_FILE_NAME_W)(NULL, program, PATH_SIZE)
             : 0;
-    int known = length != 0 && length < PATH_SIZE; // a path that fills the buffer may be cut
-    // The role switch counts only in a private folder. A program started
-    // with it anywhere else runs the installation in place: it never starts
-    // another copy (a copy that took itself for the launcher would start
-    // copies without end) and never removes itself.
-    int roleSwitch = IsRoleSwitch(line);
-    int copy = known && roleSwitch && InPrivateFolder(program);
-    if (copy) {
+    // A path that fills the buffer may be cut.
+    if (length != 0 && length < PATH_SIZE && InPrivateFolder(program)) {
         PrepareCopy(program);
     } else {
+        // The launcher needs no path of its own: it writes its copy from
+        // what the system mapped.
         DWORD status = 0;
-        if (known && !roleSwitch && LaunchPrivateCopy(program, &status))
+        if (!roleSwitch && wide && LaunchPrivateCopy(&status))
             return static_cast<int>(status);
         // No private copy could be made or started (any user who can fill
         // the temporary directory's volume can bring that about). A program
         // that carries the package installs only from its private folder, so
-        // on NT it ends here, having loaded no DLL that could come from its
-        // folder: no box can be shown without USER32, whose start-up loads
-        // DLLs by name. The 95 family, which has no users to keep apart and
-        // where no private folder is tried, is refused by the installation
-        // as ever. A program built without the package installs the files
-        // beside it, in place, as it always could.
-        if (CarriesPackage() && !OnWindows95Family())
+        // on NT it ends here, having loaded no DLL: no box can be shown
+        // without USER32, whose start-up loads DLLs by name from the
+        // program's folder. The 95 family, which has no users to keep apart
+        // and where no private folder is tried, is refused by the
+        // installation as ever. A program built without the package installs
+        // the files beside it, in place, as it always could.
+        if (nt && CarriesPackage())
             return 0;
         LoadSystemLibraries();
     }

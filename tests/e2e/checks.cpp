@@ -92,6 +92,13 @@ void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
                         which + ": another process's rename of the private folder");
             check.Equal(Lower(seen.currentDirectory), Lower(folder) + "\\",
                         which + ": the current directory of the process showing it");
+            // Written from the image of the program started, whatever became
+            // of its file since.
+            std::string copy = expected::PrivateCopyOf(result.installerFile);
+            check.Expect(seen.programFile == copy,
+                         which + ": the private copy is the program started (" +
+                             std::to_string(copy.size()) + " bytes), got " +
+                             std::to_string(seen.programFile.size()) + " bytes");
         }
         check.Expect(seen.traced, which + " found in the relay trace of MessageBoxA");
         if (!seen.traced)

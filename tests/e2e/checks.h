@@ -74,4 +74,18 @@ extern const std::vector<Box> CompleteBoxes;
 // leaves behind: boxes, exit status, files, spooler, settings, log and default.
 RunResult ExpectFirstInstallation(Checker &check, RunOptions run, bool yes);
 
+// What the program loads, and from where (loads.cpp). Where a run meets a
+// name that the ANSI code page cannot spell: nowhere, in the package folder,
+// or in the temporary directory (a user's name in another script than the
+// system's; wine.sh sets it for the session, under HKCU\Environment, for the
+// scenarios whose names end in -unicode-temp).
+enum class Unspelled { Nowhere, PackageFolder, TempDirectory };
+// DLLs planted in the folder under the names that system code loads by
+// name, Wine told to prefer them, once a control run has shown they work.
+bool Plant(Checker &check, const std::string &folder, const std::string &windows);
+void PlantedDlls(Checker &check, const std::string &windows,
+                 Unspelled unspelled = Unspelled::Nowhere);
+void Renamed(Checker &check, const std::string &program, bool replaced);
+void ManifestBeside(Checker &check);
+
 #endif

@@ -187,19 +187,26 @@ void WaitGone(HWND box, HANDLE process)
 }
 
 // Starts a program in a folder, by wide names; with an environment block of
-// its own when one is given, else with this process's.
+// its own when one is given, else with this process's; suspended, for what
+// is to be done before it runs, when that is given.
 bool Start(const std::string &application, const std::string &commandLine,
-           const std::string &folder, std::wstring *environment, PROCESS_INFORMATION *process)
+           const std::string &folder, std::wstring *environment, PROCESS_INFORMATION *process,
+           const std::function<void()> &whileSuspended = {})
 {
     std::wstring line = Wide(commandLine);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    DWORD flags =
+        (environment ? CREATE_UNICODE_ENVIRONMENT : 0) | (whileSuspended ? CREATE_SUSPENDED : 0);
     if (!CreateProcessW(application.empty() ? NULL : Wide(application).c_str(), &line[0], NULL,
-                        NULL, FALSE, environment ? CREATE_UNICODE_ENVIRONMENT : 0,
-                        environment ? &(*environment)[0] : NULL, Wide(folder).c_str(), &startup,
-                        process))
+                        NULL, FALSE, flags, environment ? &(*environment)[0] : NULL,
+                        Wide(folder).c_str(), &startup, process))
         return false;
-    CloseHandle(process->hThread); // nothing here uses it
+    if (whileSuspended) {
+        whileSuspended();
+        ResumeThread(process->hThread);
+    }
+    CloseHandle(process->hThread);
     return true;
 }
 
@@ -382,6 +389,7 @@ RunResult RunInstaller(const RunOptions &options)
 {
     RunResult result;
     result.installer = options.installer;
+    ReadWholeFile(options.installer, &result.installerFile);
     double startedAt = Seconds();
     // The Windows version for the program as it is named, and for the
     // private copy it starts, which has the program's own name.
@@ -401,7 +409,7 @@ RunResult RunInstaller(const RunOptions &options)
     PROCESS_INFORMATION process;
     if (!Start(ownLine ? options.installer : "",
                ownLine ? options.commandLine : "\"" + options.installer + "\"",
-               options.workingFolder, &environment, &process)) {
+               options.workingFolder, &environment, &process, options.whileSuspended)) {
         result.problems.push_back("CreateProcessW failed with " + std::to_string(GetLastError()));
         return result;
     }
@@ -433,6 +441,7 @@ RunResult RunInstaller(const RunOptions &options)
         seen.buttons = Buttons(box);
         seen.currentDirectory = LongForm(CurrentDirectoryOf(search.owner));
         seen.folderRename = TryRenamingFolder(seen.program);
+        ReadWholeFile(seen.program, &seen.programFile);
         result.boxes.push_back(seen);
         if (!options.screenshotFolder.empty()) {
             Sleep(300);

@@ -30,6 +30,7 @@ struct BoxSeen {
     // the program is in no such folder).
     std::string currentDirectory;
     std::string folderRename;
+    std::string programFile; // that program's file, read while the box was up
 };
 
 // Paths and names are UTF-8 here; they reach Windows through the wide calls.
@@ -48,11 +49,15 @@ struct RunOptions {
     size_t endAtBox = 0;              // when set, the process showing that box (from 1) is ended
     DWORD endStatus = 0;              // with this exit status, as End Task would end it
     std::function<void()> atFirstBox; // when set, called as soon as the first box is seen
+    // When set, the program is started suspended, as the system has mapped
+    // it, and this is called before it runs.
+    std::function<void()> whileSuspended;
 };
 
 struct RunResult {
-    std::string installer; // the program started
-    DWORD processId = 0;   // of the process started
+    std::string installer;     // the program started
+    std::string installerFile; // its file, as it was when started
+    DWORD processId = 0;       // of the process started
     bool started = false;
     bool finished = false;
     DWORD exitCode = 0xFFFFFFFF;

@@ -11,4 +11,10 @@ static const char *const PlantedNames[] = {
     "msctf.dll",    "version.dll", "secur32.dll", "userenv.dll", "apphelp.dll",
 };
 
+// The names a private assembly beside the program redirects: those above,
+// and what Wine's ADVAPI32 and KERNELBASE import.
+static const char *const RedirectedNames[] = {
+    "version.dll", "imm32.dll", "sechost.dll", "msvcrt.dll", "ucrtbase.dll", "rpcrt4.dll",
+};
+
 #endif

@@ -112,9 +112,27 @@ int Report()
             programs.push_back(box.program);
     }
     PrintLines("Shown by:", programs);
+    // The private copy that showed them: the program started, written from
+    // its image (where it is signed, up to its signature).
+    std::string copyProblem;
+    for (const BoxSeen &box : result.boxes) {
+        if (Lower(box.program) == Lower(result.installer))
+            continue;
+        bool same = box.programFile == expected::PrivateCopyOf(program);
+        printf("Private copy: SHA-256 %s, %s\n", Sha256(box.programFile).c_str(),
+               !same                        ? "not the program started"
+               : box.programFile == program ? "the program started, byte for byte"
+                                            : "the program started, up to its signature");
+        if (!same)
+            copyProblem = box.program + " (" + std::to_string(box.programFile.size()) +
+                          " bytes) is not the program started";
+        break;
+    }
     printf("Exit status: %lu\n", static_cast<unsigned long>(result.exitCode));
     for (const std::string &problem : result.problems)
         printf("Problem: %s\n", problem.c_str());
+    if (!copyProblem.empty())
+        printf("Problem: %s\n", copyProblem.c_str());
 
     std::string log;
     ReadWholeFile(TempDirectory() + expected::LogName, &log);
@@ -163,5 +181,6 @@ int Report()
     std::string after = DefaultPrinter();
     printf("Default printer: %s%s\n", after.empty() ? "(none)" : after.c_str(),
            after == before ? " (unchanged)" : " (changed)");
-    return result.finished && result.problems.empty() && foreign.empty() ? 0 : 1;
+    return result.finished && result.problems.empty() && foreign.empty() && copyProblem.empty() ? 0
+                                                                                                : 1;
 }

@@ -28,99 +28,6 @@ void FirstInstallation(Checker &check, const std::string &windows, bool yes)
     ExpectFirstInstallation(check, MakeRun(MakeWorkingFolder(check.scenario), windows, {}), yes);
 }
 
-std::string FolderOf(const std::string &path)
-{
-    return Lower(path.substr(0, path.rfind('\\')));
-}
-
-// A name that no ANSI code page can spell: Cyrillic and Greek together.
-const char UnspelledName[] = "Загрузки Ωμέγα";
-
-// Where a run meets a name that the ANSI code page cannot spell: nowhere, in
-// the package folder, or in the temporary directory (a user's name in another
-// script than the system's; wine.sh sets it for the session, under
-// HKCU\Environment, for the scenarios whose names end in -unicode-temp).
-enum class Unspelled { Nowhere, PackageFolder, TempDirectory };
-
-// DLLs planted in the folder under the names that system code loads by name,
-// with Wine told to prefer native DLLs of those names for ScrivoxSetup.exe,
-// as Windows would for a DLL that is not a Known DLL. First it makes sure the
-// plants work in this prefix: a program that imports USER32 and the spooler,
-// started under the installer's name beside them, is taken over. Otherwise a
-// run beside them would prove nothing.
-bool Plant(Checker &check, const std::string &folder, const std::string &windows)
-{
-    for (std::string planted : PlantedNames) {
-        planted = Lower(planted);
-        if (planted.size() > 4 && planted.compare(planted.size() - 4, 4, ".dll") == 0)
-            planted.resize(planted.size() - 4); // as Wine names an override
-        SetInstallerDefault("DllOverrides", planted.c_str(), "native,builtin");
-    }
-    auto plant = [&](const std::string &where) {
-        bool planted = true;
-        for (const char *plantedName : PlantedNames)
-            planted = CopyTo(options.planted, where + "\\" + plantedName) && planted;
-        return planted;
-    };
-    RunOptions control = MakeRun(folder + "\\control", windows, {});
-    control.installer = control.workingFolder + "\\" + expected::ProgramName;
-    control.commandLine = std::string(expected::ProgramName) + " list";
-    control.relayFile = "";
-    CreateDirectoryW(Wide(control.workingFolder).c_str(), NULL);
-    plant(control.workingFolder);
-    CopyTo(options.driver, control.installer);
-    check.Equal(RunInstaller(control).exitCode, PlantedDllExitCode,
-                "exit status of a USER32-importing program beside the plants (they work)");
-    check.Expect(Exists(PlantedDllTrace), "the plant left its trace for that program");
-    DeleteFileA(PlantedDllTrace);
-    return plant(folder);
-}
-
-// The installer in the package folder beside the plants. Nothing may be
-// loaded from the package folder but the installer itself, the process
-// started there may never start USER32 or GDI32 (whose start-up loads DLLs by
-// name), the plant must never run, and the installation must be the usual
-// one, its log in the temporary directory.
-void PlantedDlls(Checker &check, const std::string &windows,
-                 Unspelled unspelled = Unspelled::Nowhere)
-{
-    const std::string &name = check.scenario;
-    std::string folder = MakeWorkingFolder(
-        unspelled == Unspelled::PackageFolder ? name + " " + UnspelledName : name);
-    if (unspelled != Unspelled::Nowhere) {
-        std::string where = unspelled == Unspelled::PackageFolder ? folder : TempDirectory();
-        check.Expect(AnsiCannotSpell(where) && Exists(where),
-                     "the ANSI code page cannot spell " + where + ", which exists");
-    }
-    std::string installer = folder + "\\" + expected::ProgramName;
-    check.Expect(CopyTo(options.installer, installer) && Plant(check, folder, windows),
-                 "the installer and the plants are in the package folder");
-    std::string trace;
-    ReadWholeFile(options.relay, &trace);
-    size_t traceStart = trace.size();
-    RunOptions run = MakeRun(folder, windows, {});
-    run.installer = installer;
-    RunResult result = ExpectFirstInstallation(check, run, true);
-    check.Expect(!Exists(PlantedDllTrace), "no planted DLL ran");
-
-    ReadWholeFile(options.relay, &trace);
-    std::vector<ModuleLoad> loads = ModuleLoads(trace.substr(std::min(traceStart, trace.size())));
-    std::string fromPackage, startingUser32;
-    bool installerSeen = false;
-    for (const ModuleLoad &load : loads) {
-        bool launcher = load.processId == result.processId;
-        installerSeen = installerSeen || (launcher && Lower(load.path) == Lower(installer));
-        if (FolderOf(load.path) == Lower(folder) && Lower(load.path) != Lower(installer))
-            fromPackage += load.path + " ";
-        std::string module = Lower(BaseName(load.path));
-        if (launcher && (module == "user32.dll" || module == "gdi32.dll"))
-            startingUser32 += load.path + " ";
-    }
-    check.Expect(installerSeen, "the trace shows the installer loaded in the process started");
-    check.Equal(fromPackage, "", "modules loaded from the package folder");
-    check.Equal(startingUser32, "", "USER32 and GDI32 loaded by the process started there");
-}
-
 // No package file anywhere under the Windows directory (in a 64-bit prefix,
 // System32 as well as SysWOW64), and nothing registered.
 void ExpectNothingInstalled(Checker &check)
@@ -313,6 +220,12 @@ std::vector<Scenario> Scenarios()
                     [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::PackageFolder); }});
     list.push_back({"planted-dlls-unicode-temp",
                     [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::TempDirectory); }});
+    list.push_back({"renamed-replaced", [](Checker &c) { Renamed(c, options.installer, true); }});
+    list.push_back(
+        {"renamed-replaced-carrying", [](Checker &c) { Renamed(c, options.carrying, true); }});
+    list.push_back(
+        {"renamed-beside-plants", [](Checker &c) { Renamed(c, options.installer, false); }});
+    list.push_back({"manifest-beside", [](Checker &c) { ManifestBeside(c); }});
     list.push_back({"short-temp", [](Checker &c) {
                         // XP gives an administrator the temporary directory in its short
                         // form, which Wine gives the copy back in the long one.

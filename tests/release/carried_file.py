@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Prints where a program carries a file: the file offset and the size of its
-RCDATA resource of that name, read from the PE image's resource directory;
-with OUT, also writes the file's bytes there. Exit status 1 when the program
-carries no such file.
-    carried_file.py EXE NAME [OUT]"""
+RCDATA resource of that name (#N for the number N), or of the resource of
+that type number, read from the PE image's resource directory; with OUT,
+also writes the resource's bytes there (- for standard output, instead of
+the offset and size). Exit status 1 when the program carries no such file.
+    carried_file.py [--type N] EXE NAME [OUT]"""
 import struct
 import sys
 
 
-def main(exe, name, out=None):
+def main(exe, name, out=None, wanted=10):
     with open(exe, "rb") as f:
         image = f.read()
     pe = struct.unpack_from("<I", image, 0x3C)[0]
@@ -36,25 +37,35 @@ def main(exe, name, out=None):
                 key = image[start:start + 2 * length].decode("utf-16-le")
             yield key, target
 
+    key = int(name[1:]) if name.startswith("#") else name.upper()
     for kind, types in entries(root):
-        if kind != 10 or not types & 0x80000000:  # RT_RCDATA
+        if kind != wanted or not types & 0x80000000:  # RT_RCDATA unless told
             continue
         for named, languages in entries(root + (types & 0x7FFFFFFF)):
-            if named != name.upper():
+            if named != key:
                 continue
             for _, data in entries(root + (languages & 0x7FFFFFFF)):
                 rva, size = struct.unpack_from("<II", image, root + data)
+                bytes_ = image[offset(rva):offset(rva) + size]
+                if out == "-":
+                    sys.stdout.buffer.write(bytes_)
+                    return 0
                 print(offset(rva), size)
                 if out:
                     with open(out, "wb") as f:
-                        f.write(image[offset(rva):offset(rva) + size])
+                        f.write(bytes_)
                 return 0
     print(f"{exe} carries no {name}", file=sys.stderr)
     return 1
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (3, 4):
+    arguments = sys.argv[1:]
+    kind = 10
+    if arguments[:1] == ["--type"] and len(arguments) > 1 and arguments[1].isdigit():
+        kind = int(arguments[1])
+        arguments = arguments[2:]
+    if len(arguments) not in (2, 3):
         print(__doc__.strip().splitlines()[-1].strip(), file=sys.stderr)
         sys.exit(2)
-    sys.exit(main(*sys.argv[1:]))
+    sys.exit(main(*arguments, wanted=kind))

@@ -10,9 +10,12 @@
 # SOURCE_DATE_EPOCH, and one byte changed inside a carried file makes the
 # single program's fail; both signed programs still pass the header and
 # import check. scripts/run runs what ships: a release's single program of
-# another package, the program --carrying builds with it, each installing it
-# byte for byte, and a Problem line for each installed file that is not the
-# package's. Then, from a copy of the sources whose version has four
+# another package, the signed single program, the program --carrying builds
+# with the other package, each installing its package byte for byte from a
+# private copy that is the program started (the signed one's up to its
+# signature), and a Problem line for each installed file that is not the
+# package's; the single program with a carried file damaged stops at that
+# file. Then, from a copy of the sources whose version has four
 # numbers, a release from a PKCS#12 file of the older kind, time-stamped at a
 # server of its own on the loopback, of a package whose names are in small
 # letters: its files are named after the four numbers, which the version
@@ -134,21 +137,23 @@ chmod a-w "$vendor/${files[2]}"
     { cat "$work/vendor-release.log"; fail "the release of another package failed"; }
 shipped="$work/vendor-release/$name.exe"
 single_line="the single program, carrying its package's files"
-# Each row: why, the options, the exit status, the Problem lines, and what
-# the line "Program started:" must end with.
+# Each row: why, the options, the exit status, the Problem lines, what the
+# line "Program started:" must end with, the package it must install, and
+# what the private copy that shows the boxes must be.
 runs=(
-    "the release's single program|--program $shipped --windows nt40 --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$shipped" | cut -d ' ' -f 1), $single_line"
-    "the single program --carrying builds|--carrying --package $vendor --answers ok,no|0|0|, $single_line"
-    "a run over another package's files|--keep --windows win98|1|${#files[@]}|, the program that installs the files beside it"
+    "the release's single program|--program $shipped --windows nt40 --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$shipped" | cut -d ' ' -f 1), $single_line|$vendor|byte for byte"
+    "the signed single program|--program $single --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$single" | cut -d ' ' -f 1), $single_line|$source/sample-package|up to its signature"
+    "the single program --carrying builds|--carrying --package $vendor --answers ok,no|0|0|, $single_line|$vendor|byte for byte"
+    "a run over another package's files|--keep --windows win98|1|${#files[@]}|, the program that installs the files beside it||"
 )
 # The emulated machine keeps no prefix from one run to the next (--keep is
 # refused there): that row runs only where Wine runs on this host.
 if [ "$("$source/scripts/lib/wine-path")" != native ]; then
     echo "release check: the run over another package's files needs --keep, which the emulated machine cannot do; not run"
-    unset 'runs[2]'
+    unset 'runs[3]'
 fi
 for row in "${runs[@]}"; do
-    IFS='|' read -r why options status problems started <<<"$row"
+    IFS='|' read -r why options status problems started package copy <<<"$row"
     read -ra options <<<"$options"
     env -u DISPLAY "$source/scripts/run" "${options[@]}" </dev/null >"$work/run.log" 2>&1
     got=$?
@@ -159,11 +164,21 @@ for row in "${runs[@]}"; do
         [ "$(grep -c '^Problem:' "$work/run.log")" -eq "$problems" ] ||
         fail "scripts/run, $why: $(grep -c '^Problem:' "$work/run.log") Problem lines, expected $problems: $(grep '^Problem:' "$work/run.log")"
     [ "$problems" -gt 0 ] && continue
+    grep -q "^Private copy: SHA-256 [0-9a-f]*, the program started, $copy\$" "$work/run.log" ||
+        fail "scripts/run, $why: $(grep '^Private copy' "$work/run.log"); expected the program started, $copy"
     for file in "${files[@]}"; do
-        grep -qF "\\$file (50000 bytes, SHA-256 $(sha256sum <"$vendor/$file" | cut -d ' ' -f 1))" "$work/run.log" ||
+        grep -qF "\\$file ($(wc -c <"$package/$file") bytes, SHA-256 $(sha256sum <"$package/$file" | cut -d ' ' -f 1))" "$work/run.log" ||
             fail "scripts/run, $why: $file is not reported installed byte for byte: $(grep -F "$file (" "$work/run.log")"
     done
 done
+
+# The single program damaged on the way (the byte changed above): its
+# launcher leaves that file out, and the installation stops at it as at a
+# file that cannot be copied, with the same boxes.
+env -u DISPLAY "$source/scripts/run" --program "$work/tampered.exe" </dev/null >"$work/run.log" 2>&1
+grep -qF "\" .\\${files[1]} => \\n " "$work/run.log" && grep -qF '"Error 01: (DoFiles)" [OK]' "$work/run.log" &&
+    grep -q '^Exit status: 0$' "$work/run.log" ||
+    { cat "$work/run.log"; fail "scripts/run, a damaged single program: not stopped at ${files[1]}"; }
 
 # The sources with a version of four numbers, and a package whose names are
 # in small letters, released from the PKCS#12 file and time-stamped.
@@ -262,5 +277,5 @@ done
 [ "$(ls -A "$work/first" | sort)" = "$(printf '%s\n' SHA256SUMS "$name.exe" "$name.zip" | sort)" ] ||
     fail "a refused release left files behind: $(ls -A "$work/first")"
 
-[ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file, a time-stamped release of version 2.1.0.7 from a PKCS#12 file, a server that does not answer, ${#runs[@]} runs of scripts/run and ${#refusals[@]} refusals as expected"
+[ "$failed" -eq 0 ] && echo "release check: two signed releases are identical; contents, carried files, sums, SHA-1 signatures, a tampered carried file, a time-stamped release of version 2.1.0.7 from a PKCS#12 file, a server that does not answer, ${#runs[@]} runs of scripts/run, a damaged single program and ${#refusals[@]} refusals as expected"
 exit "$failed"

@@ -52,7 +52,6 @@ std::vector<Fault> faults;
 std::map<std::string, int> callCounts;
 DWORD lastError;
 uintptr_t nextHandle = 0x1000;
-HMODULE const exeModule = reinterpret_cast<HMODULE>(0x00400000);
 HMODULE const spoolerModule = reinterpret_cast<HMODULE>(0x73000000);
 HMODULE const user32Module = reinterpret_cast<HMODULE>(0x77d40000);
 HMODULE const advapi32Module = reinterpret_cast<HMODULE>(0x77dd0000);
@@ -202,7 +201,8 @@ void Reset()
     MakeDirectory(machine.driverDirectory);
     for (const char *name : expected::PackageFiles)
         PutFile(machine.currentDirectory + "\\" + name, std::string("contents of ") + name);
-    PutFile(machine.modulePath, "the installer's program");
+    MapImage(SmallProgram(false));
+    PutFile(machine.modulePath, machine.programFile);
     machine.startup.cb = sizeof machine.startup;
     machine.startup.dwFlags = STARTF_USESHOWWINDOW;
     machine.startup.wShowWindow = 1; // SW_SHOWNORMAL, as a double click gives
@@ -379,6 +379,142 @@ static Machine::OpenFolder Identity(const std::string &host, const struct stat &
     return {host, access, share, static_cast<uint64_t>(host[machine.root.size() + 1]),
             index != machine.fileIndexes.end() ? index->second
                                                : static_cast<uint64_t>(status.st_ino)};
+}
+
+namespace {
+
+template <typename T> void Put(std::string &bytes, size_t at, const T &value)
+{
+    memcpy(&bytes[at], &value, sizeof value);
+}
+template <typename T> T Get(const std::string &bytes, size_t at)
+{
+    T value;
+    memcpy(&value, &bytes[at], sizeof value);
+    return value;
+}
+
+const IMAGE_NT_HEADERS32 &Headers(const std::string &image)
+{
+    return *reinterpret_cast<const IMAGE_NT_HEADERS32 *>(
+        &image[Get<LONG>(image, offsetof(IMAGE_DOS_HEADER, e_lfanew))]);
+}
+
+size_t DirectoryAt(const std::string &image, int entry)
+{
+    return static_cast<size_t>(Get<LONG>(image, offsetof(IMAGE_DOS_HEADER, e_lfanew))) +
+           offsetof(IMAGE_NT_HEADERS32, OptionalHeader.DataDirectory) +
+           entry * sizeof(IMAGE_DATA_DIRECTORY);
+}
+
+} // namespace
+
+std::string SmallProgram(bool withSignature)
+{
+    // The headers, then .text, .idata, .bss and .rsrc, a page each in memory
+    // and 512 bytes each in the file (.bss none).
+    const DWORD FileAlignment = 0x200, Page = 0x1000, NtAt = 0x40;
+    std::string file(4 * FileAlignment, '\0');
+    Put<WORD>(file, 0, 0x5A4D); // MZ
+    Put<LONG>(file, offsetof(IMAGE_DOS_HEADER, e_lfanew), NtAt);
+    IMAGE_NT_HEADERS32 nt = {};
+    nt.Signature = 0x4550; // PE
+    nt.FileHeader = {0x14C, 4, 0, 0, 0, sizeof(IMAGE_OPTIONAL_HEADER32), 0x30F};
+    IMAGE_OPTIONAL_HEADER32 &optional = nt.OptionalHeader;
+    optional.Magic = 0x10B;
+    optional.ImageBase = 0x400000;
+    optional.SectionAlignment = Page;
+    optional.FileAlignment = FileAlignment;
+    optional.SizeOfImage = 5 * Page;
+    optional.SizeOfHeaders = FileAlignment;
+    optional.CheckSum = 0xBE5A;
+    optional.Subsystem = 2;
+    optional.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+    optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT] = {2 * Page, 2 * 20};
+    optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = {4 * Page, 0x30};
+    optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT] = {2 * Page + 0x60, 12};
+    Put(file, NtAt, nt);
+    // Name, mapped size, address, stored size, where stored.
+    const IMAGE_SECTION_HEADER sections[] = {
+        {".text", {0x1A0}, Page, FileAlignment, FileAlignment, 0, 0, 0, 0, 0x60000020},
+        {".idata", {0x90}, 2 * Page, FileAlignment, 2 * FileAlignment, 0, 0, 0, 0, 0xC0000040},
+        {".bss", {0x100}, 3 * Page, 0, 0, 0, 0, 0, 0, 0xC0000080},
+        // The last section's stored size need not be aligned: the file is.
+        {".rsrc", {0x30}, 4 * Page, 0x30, 3 * FileAlignment, 0, 0, 0, 0, 0xC0000040},
+    };
+    for (size_t i = 0; i < 4; ++i)
+        Put(file, NtAt + sizeof nt + i * sizeof(IMAGE_SECTION_HEADER), sections[i]);
+    for (DWORD i = 0; i < 0x1A0; ++i)
+        file[FileAlignment + i] = static_cast<char>(0x90 + i * 7);
+    // KERNEL32's imports: the descriptor, the lookup table, two hint and
+    // name entries, the address table as the file holds it (the lookup
+    // table's entries), the library's name.
+    const size_t idata = 2 * FileAlignment;
+    const DWORD rva = 2 * Page;
+    Put(file, idata, IMAGE_IMPORT_DESCRIPTOR{{rva + 0x30}, 0, 0, rva + 0x80, rva + 0x60});
+    const DWORD lookup[] = {rva + 0x40, rva + 0x50, 0};
+    Put(file, idata + 0x30, lookup);
+    memcpy(&file[idata + 0x42], "CloseHandle", 11);
+    memcpy(&file[idata + 0x52], "WriteFile", 9);
+    Put(file, idata + 0x60, lookup);
+    memcpy(&file[idata + 0x80], "KERNEL32.dll", 12);
+    memcpy(&file[3 * FileAlignment], "the program's resources", 23);
+    if (!withSignature)
+        return file;
+    // Authenticode's certificate table, which the checksum then covers too.
+    std::string table(0x40, '\x5A');
+    Put<DWORD>(table, 0, static_cast<DWORD>(table.size()));
+    Put(file, DirectoryAt(file, IMAGE_DIRECTORY_ENTRY_SECURITY),
+        IMAGE_DATA_DIRECTORY{static_cast<DWORD>(file.size()), static_cast<DWORD>(table.size())});
+    Put<DWORD>(file, NtAt + offsetof(IMAGE_NT_HEADERS32, OptionalHeader.CheckSum), 0xC0DE);
+    return file + table;
+}
+
+void MapImage(const std::string &file)
+{
+    machine.programFile = file;
+    const IMAGE_NT_HEADERS32 &nt = Headers(file);
+    std::string image(nt.OptionalHeader.SizeOfImage, '\0');
+    const DWORD Page = nt.OptionalHeader.SectionAlignment;
+    image.replace(0, nt.OptionalHeader.SizeOfHeaders, file, 0, nt.OptionalHeader.SizeOfHeaders);
+    const IMAGE_SECTION_HEADER *section = reinterpret_cast<const IMAGE_SECTION_HEADER *>(
+        reinterpret_cast<const char *>(&nt.OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader);
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i, ++section) {
+        DWORD mapped = section->Misc.VirtualSize, stored = section->SizeOfRawData;
+        image.replace(section->VirtualAddress, std::min(mapped, stored), file,
+                      section->PointerToRawData, std::min(mapped, stored));
+        // Data the program writes where the file stores none, and, past the
+        // mapped size to the page's end, bytes that are not the file's.
+        if (stored == 0)
+            image.replace(section->VirtualAddress, mapped, mapped, '\xAA');
+        DWORD end = (section->VirtualAddress + mapped + Page - 1) / Page * Page;
+        image.replace(section->VirtualAddress + mapped, end - section->VirtualAddress - mapped,
+                      end - section->VirtualAddress - mapped, '\xCC');
+    }
+    // The loader fills the import address table in.
+    const IMAGE_DATA_DIRECTORY &addresses =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    for (DWORD at = addresses.VirtualAddress; at + 4 <= addresses.VirtualAddress + addresses.Size;
+         at += 4) {
+        if (Get<DWORD>(image, at) != 0)
+            Put<DWORD>(image, at, 0x7C800000 + at);
+    }
+    machine.image = image;
+}
+
+uint32_t Crc32(const std::string &bytes)
+{
+    static uint32_t table[256];
+    for (uint32_t n = 0; table[255] == 0 && n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes)
+        crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
 }
 
 } // namespace standin
@@ -637,41 +773,12 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
     return ERROR_SUCCESS;
 }
 
-BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token)
-{
-    if (Record("OpenProcessToken",
-               {process == currentProcess ? "current" : "other", Number(access)}))
-        return FALSE;
-    *token = NewHandle();
-    machine.openHandles[*token] = "token";
-    return TRUE;
-}
+} // namespace advapi32
 
-BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
-                                DWORD size, PDWORD needed)
-{
-    if (Record("GetTokenInformation", {Number(kind), Number(size)}))
-        return FALSE;
-    const std::string &wanted = machine.userSid;
-    size_t record = sizeof(TOKEN_USER);
-    *needed = static_cast<DWORD>(record + wanted.size());
-    if (machine.openHandles.count(token) == 0 || kind != TokenUser) {
-        lastError =
-            machine.openHandles.count(token) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
-    if (size < *needed)
-        return Refuse(ERROR_INSUFFICIENT_BUFFER);
-    // The SID follows the record, as Windows lays it out.
-    memset(buffer, 0, record);
-    char *sid = static_cast<char *>(buffer) + record;
-    memcpy(sid, wanted.data(), wanted.size());
-    static_cast<TOKEN_USER *>(buffer)->User.Sid = sid;
-    return TRUE;
-}
+// What NTDLL's security calls build: ACLs as Windows lays them out, the
+// header, then each entry's header, its access mask and its SID.
+namespace security {
 
-// ACLs as Windows lays them out: the header, then each entry's header, its
-// access mask and its SID.
 size_t SidLength(const void *sid)
 {
     return 8 + 4 * static_cast<const BYTE *>(sid)[1];
@@ -697,86 +804,6 @@ BYTE *AceAt(PACL acl, DWORD index)
     return at;
 }
 
-BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision)
-{
-    if (Record("InitializeAcl", {Number(size), Number(revision)}))
-        return FALSE;
-    memset(acl, 0, sizeof(ACL));
-    acl->AclRevision = static_cast<BYTE>(revision);
-    acl->AclSize = static_cast<WORD>(size);
-    return TRUE;
-}
-
-BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid)
-{
-    if (Record("AddAccessAllowedAce", {Number(revision), Number(mask), SidText(sid)}))
-        return FALSE;
-    BYTE *ace = AceAt(acl, acl->AceCount);
-    size_t size = sizeof(ACE_HEADER) + sizeof(DWORD) + SidLength(sid);
-    if (ace + size > reinterpret_cast<BYTE *>(acl) + acl->AclSize)
-        return Refuse(1344); // ERROR_ALLOTTED_SPACE_EXCEEDED
-    ACE_HEADER header = {ACCESS_ALLOWED_ACE_TYPE, 0, static_cast<WORD>(size)};
-    memcpy(ace, &header, sizeof header);
-    memcpy(ace + sizeof header, &mask, sizeof mask);
-    memcpy(ace + sizeof header + sizeof mask, sid, SidLength(sid));
-    ++acl->AceCount;
-    return TRUE;
-}
-
-BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace)
-{
-    if (Record("GetAce", {Number(index)}))
-        return FALSE;
-    if (index >= acl->AceCount)
-        return Refuse(ERROR_INVALID_PARAMETER);
-    *ace = AceAt(acl, index);
-    return TRUE;
-}
-
-BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision)
-{
-    if (Record("InitializeSecurityDescriptor", {Number(revision)}))
-        return FALSE;
-    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
-    memset(sd, 0, sizeof *sd);
-    sd->Revision = static_cast<BYTE>(revision);
-    return TRUE;
-}
-
-BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL acl,
-                                      BOOL defaulted)
-{
-    if (Record("SetSecurityDescriptorDacl", {Number(present), Pointer(acl), Number(defaulted)}))
-        return FALSE;
-    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
-    sd->Dacl = present ? acl : NULL;
-    sd->Control =
-        static_cast<WORD>(present ? sd->Control | SE_DACL_PRESENT : sd->Control & ~SE_DACL_PRESENT);
-    return TRUE;
-}
-
-// Windows 2000 and later.
-BOOL WINAPI SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor,
-                                         SECURITY_DESCRIPTOR_CONTROL mask,
-                                         SECURITY_DESCRIPTOR_CONTROL bits)
-{
-    if (Record("SetSecurityDescriptorControl", {Number(mask), Number(bits)}))
-        return FALSE;
-    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
-    sd->Control = static_cast<WORD>((sd->Control & ~mask) | (bits & mask));
-    return TRUE;
-}
-
-// RtlGenRandom, XP and later: bytes counting up from the machine's nextRandom.
-BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length)
-{
-    if (Record("SystemFunction036", {Number(length)}))
-        return FALSE;
-    for (ULONG i = 0; i < length; ++i)
-        static_cast<BYTE *>(buffer)[i] = machine.nextRandom++;
-    return TRUE;
-}
-
 // How a folder made with these security attributes is kept (Machine::folderAccess).
 std::vector<std::string> DescribeAccess(const void *descriptor)
 {
@@ -797,7 +824,7 @@ std::vector<std::string> DescribeAccess(const void *descriptor)
     return lines;
 }
 
-} // namespace advapi32
+} // namespace security
 
 // KERNEL32's calls on files, folders and processes. Those the installer makes
 // in both forms have one implementation, reached by the ANSI form and the
@@ -959,7 +986,7 @@ DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
     if (Record("GetModuleFileNameW", {Pointer(module), Number(size)}))
         return 0;
-    if (module != NULL && module != exeModule) {
+    if (module != NULL && module != reinterpret_cast<HMODULE>(&machine.image[0])) {
         lastError = ERROR_MOD_NOT_FOUND;
         return 0;
     }
@@ -996,6 +1023,12 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
     information->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
     information->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
     return TRUE;
+}
+
+DWORD WINAPI GetCurrentThreadId(void)
+{
+    Record("GetCurrentThreadId", {});
+    return machine.threadId;
 }
 
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path)
@@ -1070,9 +1103,9 @@ BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
     process->hProcess = NewHandle();
     process->hThread = NewHandle();
     machine.started.push_back({Decoded(application), Decoded(commandLine),
-                               Decoded(currentDirectory), inheritHandles != FALSE,
-                               environment != NULL, creationFlags, *startup, process->hProcess,
-                               machine.childRunsMs});
+                               Decoded(currentDirectory), FileContents(Decoded(application)),
+                               inheritHandles != FALSE, environment != NULL, creationFlags,
+                               *startup, process->hProcess, machine.childRunsMs});
     process->dwProcessId = machine.processId + static_cast<DWORD>(machine.started.size());
     process->dwThreadId = process->dwProcessId + 1;
     machine.openHandles[process->hProcess] = "process";
@@ -1085,9 +1118,11 @@ BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type)
 {
     bool rcdata = type == RT_RCDATA;
-    if (Record("FindResourceA", {Pointer(module), Text(name), rcdata ? "RT_RCDATA" : "other"}))
+    std::string key =
+        IS_INTRESOURCE(name) ? "#" + Number(reinterpret_cast<uintptr_t>(name)) : Text(name);
+    if (Record("FindResourceA", {Pointer(module), key, rcdata ? "RT_RCDATA" : "other"}))
         return NULL;
-    auto found = machine.resources.find(name);
+    auto found = machine.resources.find(key);
     if (module != NULL || !rcdata || found == machine.resources.end()) {
         lastError = 1813; // ERROR_RESOURCE_TYPE_NOT_FOUND
         return NULL;
@@ -1150,7 +1185,7 @@ NTSTATUS WINAPI NtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBU
     if (!ParentExists(host))
         return PathNotFound;
     fs::create_directory(host);
-    machine.folderAccess[host] = advapi32::DescribeAccess(attributes->SecurityDescriptor);
+    machine.folderAccess[host] = security::DescribeAccess(attributes->SecurityDescriptor);
     struct stat made;
     stat(host.c_str(), &made);
     *handle = NewHandle();
@@ -1159,6 +1194,103 @@ NTSTATUS WINAPI NtCreateFile(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBU
     status->Information = 2; // FILE_CREATED
     if (machine.meanwhile)
         machine.meanwhile("NtCreateFile");
+    return 0;
+}
+
+const NTSTATUS InvalidHandle = static_cast<NTSTATUS>(0xC0000008);
+const NTSTATUS InvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+const NTSTATUS BufferTooSmall = static_cast<NTSTATUS>(0xC0000023);
+const NTSTATUS AllottedSpaceExceeded = static_cast<NTSTATUS>(0xC0000099);
+
+NTSTATUS WINAPI NtOpenProcessToken(HANDLE process, ACCESS_MASK access, PHANDLE token)
+{
+    if (Record("NtOpenProcessToken",
+               {process == currentProcess ? "current" : "other", Number(access)}))
+        return static_cast<NTSTATUS>(lastError);
+    if (process != currentProcess)
+        return InvalidHandle;
+    *token = NewHandle();
+    machine.openHandles[*token] = "token";
+    return 0;
+}
+
+NTSTATUS WINAPI NtQueryInformationToken(HANDLE token, TOKEN_INFORMATION_CLASS kind, PVOID buffer,
+                                        ULONG size, PULONG needed)
+{
+    if (Record("NtQueryInformationToken", {Number(kind), Number(size)}))
+        return static_cast<NTSTATUS>(lastError);
+    const std::string &wanted = machine.userSid;
+    size_t record = sizeof(TOKEN_USER);
+    *needed = static_cast<ULONG>(record + wanted.size());
+    if (machine.openHandles.count(token) == 0)
+        return InvalidHandle;
+    if (kind != TokenUser)
+        return InvalidParameter;
+    if (size < *needed)
+        return BufferTooSmall;
+    // The SID follows the record, as Windows lays it out.
+    memset(buffer, 0, record);
+    char *sid = static_cast<char *>(buffer) + record;
+    memcpy(sid, wanted.data(), wanted.size());
+    static_cast<TOKEN_USER *>(buffer)->User.Sid = sid;
+    return 0;
+}
+
+NTSTATUS WINAPI RtlCreateAcl(PACL acl, ULONG size, ULONG revision)
+{
+    if (Record("RtlCreateAcl", {Number(size), Number(revision)}))
+        return static_cast<NTSTATUS>(lastError);
+    memset(acl, 0, sizeof(ACL));
+    acl->AclRevision = static_cast<BYTE>(revision);
+    acl->AclSize = static_cast<WORD>(size);
+    return 0;
+}
+
+NTSTATUS WINAPI RtlAddAccessAllowedAce(PACL acl, ULONG revision, ACCESS_MASK mask, PSID sid)
+{
+    if (Record("RtlAddAccessAllowedAce", {Number(revision), Number(mask), security::SidText(sid)}))
+        return static_cast<NTSTATUS>(lastError);
+    BYTE *ace = security::AceAt(acl, acl->AceCount);
+    size_t size = sizeof(ACE_HEADER) + sizeof(DWORD) + security::SidLength(sid);
+    if (ace + size > reinterpret_cast<BYTE *>(acl) + acl->AclSize)
+        return AllottedSpaceExceeded;
+    ACE_HEADER header = {ACCESS_ALLOWED_ACE_TYPE, 0, static_cast<WORD>(size)};
+    memcpy(ace, &header, sizeof header);
+    memcpy(ace + sizeof header, &mask, sizeof mask);
+    memcpy(ace + sizeof header + sizeof mask, sid, security::SidLength(sid));
+    ++acl->AceCount;
+    return 0;
+}
+
+NTSTATUS WINAPI RtlGetAce(PACL acl, ULONG index, PVOID *ace)
+{
+    if (Record("RtlGetAce", {Number(index)}))
+        return static_cast<NTSTATUS>(lastError);
+    if (index >= acl->AceCount)
+        return InvalidParameter;
+    *ace = security::AceAt(acl, index);
+    return 0;
+}
+
+NTSTATUS WINAPI RtlCreateSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, ULONG revision)
+{
+    if (Record("RtlCreateSecurityDescriptor", {Number(revision)}))
+        return static_cast<NTSTATUS>(lastError);
+    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
+    memset(sd, 0, sizeof *sd);
+    sd->Revision = static_cast<BYTE>(revision);
+    return 0;
+}
+
+NTSTATUS WINAPI RtlSetDaclSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, BOOLEAN present,
+                                             PACL acl, BOOLEAN defaulted)
+{
+    if (Record("RtlSetDaclSecurityDescriptor", {Number(present), Pointer(acl), Number(defaulted)}))
+        return static_cast<NTSTATUS>(lastError);
+    SECURITY_DESCRIPTOR *sd = static_cast<SECURITY_DESCRIPTOR *>(descriptor);
+    sd->Dacl = present ? acl : NULL;
+    sd->Control =
+        static_cast<WORD>(present ? sd->Control | SE_DACL_PRESENT : sd->Control & ~SE_DACL_PRESENT);
     return 0;
 }
 
@@ -1212,7 +1344,7 @@ LPSTR WINAPI GetCommandLineA(void)
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter)
 {
     Record("QueryPerformanceCounter", {});
-    counter->QuadPart = machine.counter;
+    counter->QuadPart = machine.counter++;
     return TRUE;
 }
 
@@ -1448,12 +1580,12 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
     if (Record("GetModuleHandleA", {Text(name)}))
         return NULL;
     if (name == NULL)
-        return exeModule;
-    // KERNEL32 and NTDLL are loaded in every NT process; no other library is
-    // asked for here.
+        return reinterpret_cast<HMODULE>(&machine.image[0]);
+    // KERNEL32 is loaded in every process, NTDLL in every NT process; no
+    // other library is asked for here.
     if (strcasecmp(name, "kernel32.dll") == 0 || strcasecmp(name, "kernel32") == 0)
         return kernelModule;
-    if (strcasecmp(name, "ntdll.dll") == 0)
+    if (strcasecmp(name, "ntdll.dll") == 0 && machine.ntdll)
         return ntdllModule;
     lastError = ERROR_MOD_NOT_FOUND;
     return NULL;
@@ -1499,16 +1631,14 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
           ENTRY(kernel, SetFileAttributesW), ENTRY(kernel, GetStartupInfoW),
           ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
           ENTRY(kernel, RemoveDirectoryW), ENTRY(kernel, MoveFileExW),
-          ENTRY(kernel, SetCurrentDirectoryW)}},
-        {"ntdll.dll", {ENTRY(ntdll, NtCreateFile)}},
+          ENTRY(kernel, SetCurrentDirectoryW), ENTRY(kernel, GetCurrentThreadId)}},
+        {"ntdll.dll",
+         {ENTRY(ntdll, NtCreateFile), ENTRY(ntdll, NtOpenProcessToken),
+          ENTRY(ntdll, NtQueryInformationToken), ENTRY(ntdll, RtlCreateAcl),
+          ENTRY(ntdll, RtlAddAccessAllowedAce), ENTRY(ntdll, RtlGetAce),
+          ENTRY(ntdll, RtlCreateSecurityDescriptor), ENTRY(ntdll, RtlSetDaclSecurityDescriptor)}},
         {"user32.dll", {ENTRY(user32, MessageBoxA), ENTRY(user32, SendMessageTimeoutA)}},
-        {"advapi32.dll",
-         {ENTRY(advapi32, RegCreateKeyExA), ENTRY(advapi32, RegSetValueExA),
-          ENTRY(advapi32, OpenProcessToken), ENTRY(advapi32, GetTokenInformation),
-          ENTRY(advapi32, InitializeAcl), ENTRY(advapi32, AddAccessAllowedAce),
-          ENTRY(advapi32, GetAce), ENTRY(advapi32, InitializeSecurityDescriptor),
-          ENTRY(advapi32, SetSecurityDescriptorDacl), ENTRY(advapi32, SetSecurityDescriptorControl),
-          ENTRY(advapi32, SystemFunction036)}},
+        {"advapi32.dll", {ENTRY(advapi32, RegCreateKeyExA), ENTRY(advapi32, RegSetValueExA)}},
     };
 #undef ENTRY
     auto library = entries.find(moduleName);

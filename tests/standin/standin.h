@@ -107,13 +107,18 @@ struct Machine {
     std::map<HANDLE, int> openFiles;
     std::map<HKEY, std::string> openKeys;
     std::map<void *, SIZE_T> globalBlocks;
-    // This process: its program, command line and start-up information.
+    // This process: its program, command line and start-up information. The
+    // program's file as it was when the process started (Reset puts it at
+    // modulePath too), and its image as the system mapped it then, whose
+    // address GetModuleHandleA(NULL) gives (MapImage).
     std::string modulePath = std::string("C:\\PKG\\") + expected::ProgramName;
     std::string commandLine = "\"" + modulePath + "\"";
+    std::string programFile, image;
     STARTUPINFOA startup = {};
-    DWORD processId = 0x1234, ticks = 0x00C0FFEE;
-    int64_t counter = 0x0000000A12345678;
-    BYTE nextRandom = 0; // RtlGenRandom's bytes count up from here
+    DWORD processId = 0x1234, threadId = 0x5678, ticks = 0x00C0FFEE;
+    int64_t counter = 0x0000000A12345678; // counts up by one at each reading
+    // NTDLL is in every NT process and in none of Windows 95, 98 and Me.
+    bool ntdll = true;
     std::string userSid = std::string("\1\5\0\0\0\0\0\5\x15\0\0\0\7\0\0\0\x08\0\0\0\x09\0\0\0"
                                       "\xE8\3\0\0",
                                       28); // S-1-5-21-7-8-9-1000
@@ -123,6 +128,7 @@ struct Machine {
     // be deleted; then it ends with the status childExitCode.
     struct Started {
         std::string application, commandLine, currentDirectory;
+        std::string program; // the program's bytes, as the process was started with them
         bool inheritHandles, environment;
         DWORD creationFlags;
         STARTUPINFOW startup;
@@ -155,7 +161,7 @@ struct Machine {
     // letter; a file's index on it is its host inode, or the one given here
     // by host path (so that folders on two volumes can share an index).
     std::map<std::string, uint64_t> fileIndexes;
-    // The program's RCDATA resources, by name: what it carries.
+    // The program's RCDATA resources, by name, "#N" for number N: what it carries.
     std::map<std::string, std::string> resources;
     // Bytes the disk still takes; a write that meets the end puts down what
     // fits and fails with ERROR_DISK_FULL. -1: no end.
@@ -201,6 +207,19 @@ bool Rename(const std::string &from, const std::string &to);
 void MakeJunction(const std::string &at, const std::string &target);
 // A second name of an existing file, as NTFS's hard links give.
 void MakeHardLink(const std::string &at, const std::string &existing);
+
+// A small program as our linker lays one out: the headers, code, an import
+// table of KERNEL32's (lookup and address tables alike), uninitialised data,
+// resources; signed, with a certificate table after its sections, as
+// Authenticode adds one.
+std::string SmallProgram(bool withSignature);
+// The program as the system maps it when it starts, with the machine's
+// program file and image set: the headers, each section at its address, its
+// import address table filled in, its uninitialised data written, and what
+// lies past each section's mapped size not the file's.
+void MapImage(const std::string &file);
+// The CRC-32 of ZIP and PNG.
+uint32_t Crc32(const std::string &bytes);
 
 } // namespace standin
 

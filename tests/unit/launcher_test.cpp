@@ -1,19 +1,32 @@
 // The launcher, which runs the installation from a private copy of the
-// program in a new folder of the temporary directory, and the copy, which
-// loads the system libraries in its own folder before it installs from the
-// package folder; where no copy can be had, the installation runs in place.
+// program, written from its own image, in a new folder of the temporary
+// directory, and the copy, which loads the system libraries in its own folder
+// before it installs from there; where no copy can be had, the installation
+// runs in place.
 #include "fixture.h"
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <set>
 
 namespace {
 
 const std::string Temp = "C:\\TEMP";
 const std::string Prefix = expected::PrivateFolderPrefix;
 const std::string Exe = std::string("\\") + expected::ProgramName; // the program, in its folder
-const std::string FirstFolder = Temp + "\\" + Prefix + "0001020304050607"; // the stand-in's first
-const std::string SecondFolder = Temp + "\\" + Prefix + "08090a0b0c0d0e0f";
+// The folder the launcher tries at its nth try (from 0): the stand-in's
+// high-resolution counter, which counts up at each reading, its tick count
+// and its process and thread ids, mixed.
+std::string FolderTried(int n, const std::string &temp = Temp)
+{
+    char name[17];
+    snprintf(name, sizeof name, "%02x564c44e4fff412", 0x78 + n);
+    return temp + "\\" + Prefix + name;
+}
+const std::string FirstFolder = FolderTried(0);
+const std::string SecondFolder = FolderTried(1);
+const std::string FirstName = FirstFolder.substr(Temp.size() + 1);
 const std::string Program = "C:\\PKG" + Exe;
 const std::string ThirdInPackage = std::string("C:\\PKG\\") + expected::PackageFiles[2];
 // Names that the ANSI code page cannot spell: Cyrillic and Greek together
@@ -63,7 +76,7 @@ protected:
                         const std::string &temp = Temp, DWORD attributes = 0)
     {
         standin::M().modulePath = program;
-        standin::PutFile(program, "the installer's program", attributes);
+        standin::PutFile(program, standin::M().programFile, attributes);
         standin::M().commandLine = commandLine;
         standin::M().tempPath = temp + "\\";
         standin::MakeDirectory(temp);
@@ -91,20 +104,26 @@ protected:
         return renamed ? "renamed" : "refused";
     }
     // Another process tries to rename the folder at each of the moments the
-    // stand-in offers: "NtCreateFile refused, CopyFileW refused, ...". When
-    // the folder's handle is closed, what the folder still holds is noted too.
+    // stand-in offers: "NtCreateFile refused, WriteFile refused, ...", each
+    // outcome once where several moments in a row have it. When the folder's
+    // handle is closed, what the folder still holds is noted too.
     static void TryRenaming(const std::string &folder, std::string *tries)
     {
-        standin::M().meanwhile = [folder, tries](const std::string &call) {
+        auto last = std::make_shared<std::string>();
+        standin::M().meanwhile = [folder, tries, last](const std::string &call) {
             if (!standin::FolderExists(folder))
                 return;
-            *tries += (tries->empty() ? "" : ", ") + call + " " + TryRename(folder);
+            std::string tried = call + " " + TryRename(folder);
             if (call == "CloseHandle")
-                *tries += " with " + std::to_string(standin::FolderEntries(folder).size()) +
-                          " files in it";
+                tried += " with " + std::to_string(standin::FolderEntries(folder).size()) +
+                         " files in it";
+            if (tried != *last)
+                *tries += (tries->empty() ? "" : ", ") + tried;
+            *last = tried;
         };
     }
     // What the private folder holds when the copy is started: the program,
+    // with whether its bytes are the program the launcher was started from,
     // then each of the package's files in their order, each with whether its
     // bytes are the package folder's or those the program carries, and
     // whether it can be written; then any other name. The hook may do
@@ -129,7 +148,9 @@ protected:
                 std::string path = folder + "\\" + name, bytes = standin::FileContents(path);
                 const char *kind = bytes == "contents of " + name ? " package"
                                    : bytes == CarriedBytes(name)  ? " carried"
-                                                                  : "";
+                                   : bytes == expected::PrivateCopyOf(standin::M().programFile)
+                                       ? " image"
+                                       : "";
                 *held +=
                     name + kind +
                     (standin::FileAttributes(path) & FILE_ATTRIBUTE_READONLY ? "" : " writable") +
@@ -143,7 +164,7 @@ protected:
     // files of that kind but those left out (by their number in the order).
     static std::string Holding(const char *kind, std::vector<unsigned> leftOut = {})
     {
-        std::string held = std::string(expected::ProgramName) + " writable; ";
+        std::string held = std::string(expected::ProgramName) + " image writable; ";
         for (unsigned i = 0; i < expected::PackageFileCount; ++i) {
             if (std::find(leftOut.begin(), leftOut.end(), i) == leftOut.end())
                 held += std::string(expected::PackageFiles[i]) + " " + kind + " writable; ";
@@ -155,10 +176,18 @@ protected:
     {
         return "carried " + name + std::string(1, '\0') + "\xff and more";
     }
+    // The package's files as a program built with them carries them, and
+    // their CRC-32s, four bytes each, least significant first.
     static void CarryThePackage()
     {
-        for (const char *name : expected::PackageFiles)
+        std::string sums;
+        for (const char *name : expected::PackageFiles) {
             standin::M().resources[name] = CarriedBytes(name);
+            uint32_t sum = standin::Crc32(CarriedBytes(name));
+            for (int i = 0; i < 4; ++i)
+                sums += static_cast<char>(sum >> 8 * i);
+        }
+        standin::M().resources["#1"] = sums;
     }
     // A whole installation ran in this process: every box, and exit status 1.
     static void ExpectInstalledHere(const std::string &why)
@@ -167,7 +196,8 @@ protected:
                               {DefaultQuestionText, DefaultQuestionType},
                               {CompletionText, MB_ICONINFORMATION}}))
             << why;
-        EXPECT_EQ(standin::CallsTo("CopyFileA").back().args[0],
+        std::vector<standin::Call> copies = standin::CallsTo("CopyFileA");
+        EXPECT_EQ(copies.empty() ? "(none)" : copies.back().args[0],
                   std::string(".\\") + expected::PackageFiles[3])
             << why;
         EXPECT_TRUE(standin::M().started.empty()) << why << ": no process was started";
@@ -177,19 +207,41 @@ protected:
 TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
 {
     // Whatever the copy's status, End Task's among them, it is the run's;
-    // whatever the names of the package folder and the temporary directory.
+    // whatever the names of the package folder and the temporary directory,
+    // and the length of the program's own path, which the launcher never
+    // needs. The copy is the program as the system mapped it, written anew:
+    // whatever becomes of the program's file after the start (renamed away
+    // by whoever may delete what the download folder holds, another file put
+    // under its name, deleted), the copy is the program that was started,
+    // and a signed one's copy ends where its signature began. A compatibility
+    // layer that makes NT report Windows 98 changes nothing.
+    const std::string LongPackage = "C:\\" + std::string(120, 'P') + "\\" + std::string(140, 'Q');
     struct {
         DWORD status;
         std::string package, temp;
-        DWORD attributes; // the downloaded program's
+        DWORD attributes = 0;    // the downloaded program's
+        void (*after)() = [] {}; // what becomes of its file after the start
+        bool withSignature = false;
     } cases[] = {
-        {1, "C:\\PKG", Temp, 0},
+        {1, "C:\\PKG", Temp},
         {0, UnspelledPackage, Temp, FILE_ATTRIBUTE_READONLY},
-        {42, "C:\\PKG", UnspelledTemp, 0},
+        {42, "C:\\PKG", UnspelledTemp},
+        {1, LongPackage, Temp},
+        {1, "C:\\PKG", Temp, 0,
+         [] {
+             standin::Rename(Program, "C:\\PKG\\away.exe");
+             standin::PutFile(Program, "another program");
+         }},
+        {1, "C:\\PKG", Temp, 0, [] { standin::Rename(Program, "C:\\PKG\\away.exe"); }},
+        {1, "C:\\PKG", Temp, 0, [] { std::remove(standin::HostPath(Program).c_str()); }},
+        {1, "C:\\PKG", Temp, 0, [] {}, true},
+        {1, "C:\\PKG", Temp, 0, [] { SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10); }},
     };
     for (auto &c : cases) {
         StartOver();
+        standin::MapImage(standin::SmallProgram(c.withSignature));
         PlaceProgram(c.package, c.temp, c.attributes);
+        c.after();
         standin::M().childExitCode = c.status;
         // Start-up information as a shortcut "run minimized" gives, and the
         // C runtime's private handle block, which is not passed on.
@@ -197,24 +249,22 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
         BYTE runtimeBlock[4] = {};
         standin::M().startup.cbReserved2 = sizeof runtimeBlock;
         standin::M().startup.lpReserved2 = runtimeBlock;
-        const std::string folder = c.temp + "\\" + Prefix + "0001020304050607";
+        const std::string folder = FolderTried(0, c.temp), why = c.package + " " + c.temp;
         std::string tries;
         TryRenaming(folder, &tries);
-        EXPECT_EQ(StartProgram(), static_cast<int>(c.status)) << c.package << " " << c.temp;
-        std::string held = "NtCreateFile refused";
-        for (int copies = 0; copies < 5; ++copies)
-            held += ", CopyFileW refused"; // while the folder is filled
-        EXPECT_EQ(tries, held + ", CreateProcessW refused, WaitForSingleObject refused, "
-                                "CloseHandle renamed with 0 files in it")
-            << "the folder is held from its making until every file in it is deleted";
+        EXPECT_EQ(StartProgram(), static_cast<int>(c.status)) << why;
+        EXPECT_EQ(tries, "NtCreateFile refused, WriteFile refused, CopyFileW refused, "
+                         "CreateProcessW refused, WaitForSingleObject refused, "
+                         "CloseHandle renamed with 0 files in it")
+            << why << ": the folder is held from its making until every file in it is deleted";
 
-        // Nothing but ADVAPI32 is loaded here: no USER32, whose start-up
-        // loads DLLs by name from the program's folder.
-        EXPECT_EQ(LibrariesLoaded(), (std::vector<std::string>{"advapi32.dll"}));
+        // No library is loaded here: no USER32, whose start-up loads DLLs by
+        // name from the program's folder, nor any other.
+        EXPECT_EQ(LibrariesLoaded(), std::vector<std::string>{}) << why;
         // Made and held in one step, with its access list, before anything
-        // is copied into it: listing access, so that its sharing counts, and
+        // is written into it: listing access, so that its sharing counts, and
         // no FILE_SHARE_DELETE; synchronous; case-insensitive; a new folder only.
-        ASSERT_EQ(standin::CallsTo("NtCreateFile").size(), 1u) << c.temp;
+        ASSERT_EQ(standin::CallsTo("NtCreateFile").size(), 1u) << why;
         EXPECT_EQ(standin::CallsTo("NtCreateFile")[0].args,
                   (std::vector<std::string>{"\\??\\" + folder, "1048577", "64", "ptr", "(null)",
                                             "128", "3", "2", "33", "(null)", "0"}));
@@ -222,35 +272,46 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
                   (std::vector<std::string>{"protected", "S-1-5-21-7-8-9-1000 0x1f01ff 3",
                                             "S-1-5-32-544 0x1f01ff 3", "S-1-5-18 0x1f01ff 3"}))
             << "only the user, the Administrators and SYSTEM, passed on to what is inside";
+        // The program, written as a new file and never read by any name, then
+        // each of the package's files from the current directory, each copy
+        // made writable.
+        const std::string copy = folder + Exe;
         std::vector<std::string> order;
         for (const standin::Call &call : standin::M().calls) {
             if (call.function == "NtCreateFile" || call.function == "CopyFileW" ||
                 call.function == "CreateFileW")
-                order.push_back(call.function);
+                order.push_back(call.function + " " + call.args[0]);
         }
+        ASSERT_GE(order.size(), 2u) << why;
         EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 2),
-                  (std::vector<std::string>{"NtCreateFile", "CopyFileW"}));
-        const std::string copy = folder + Exe;
-        // The program, then each of the package's files from the current
-        // directory, each made writable.
-        std::vector<std::vector<std::string>> copies = {{c.package + Exe, copy, "1"}};
-        std::vector<std::vector<std::string>> writable = {{copy, "128"}};
+                  (std::vector<std::string>{"NtCreateFile \\??\\" + folder, "CreateFileW " + copy}))
+            << why;
+        std::vector<standin::Call> made = standin::CallsTo("CreateFileW");
+        EXPECT_EQ(
+            made.empty() ? std::vector<std::string>{} : made[0].args,
+            (std::vector<std::string>{copy, "1073741824", "0", "(null)", "1", "128", "(null)"}))
+            << "GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
+        std::vector<std::vector<std::string>> copies, writable, done;
         for (const char *name : expected::PackageFiles) {
             copies.push_back({std::string(".\\") + name, folder + "\\" + name, "1"});
             writable.push_back({folder + "\\" + name, "128"});
         }
-        std::vector<std::vector<std::string>> made;
         for (const standin::Call &call : standin::CallsTo("CopyFileW"))
-            made.push_back(call.args);
-        EXPECT_EQ(made, copies) << c.package;
-        made.clear();
+            done.push_back(call.args);
+        EXPECT_EQ(done, copies) << why;
+        done.clear();
         for (const standin::Call &call : standin::CallsTo("SetFileAttributesW"))
-            made.push_back(call.args);
-        EXPECT_EQ(made, writable) << c.package;
+            done.push_back(call.args);
+        EXPECT_EQ(done, writable) << why;
 
-        ASSERT_EQ(standin::M().started.size(), 1u) << c.package << " " << c.temp;
+        ASSERT_EQ(standin::M().started.size(), 1u) << why;
         const standin::Machine::Started &started = standin::M().started[0];
         EXPECT_EQ(started.application, copy);
+        std::string image = expected::PrivateCopyOf(standin::M().programFile);
+        EXPECT_TRUE(started.program == image)
+            << why << ": the copy is not the program that was started, "
+            << (c.withSignature ? "cut where its signature began" : "byte for byte") << " ("
+            << started.program.size() << " bytes, expected " << image.size() << ")";
         EXPECT_EQ(started.commandLine, "/private-copy") << "the role switch and nothing else";
         EXPECT_EQ(started.currentDirectory, folder) << "the installation reads the copies";
         EXPECT_FALSE(started.environment);
@@ -262,7 +323,7 @@ TEST_F(LauncherTest, TheInstallationRunsInAPrivateCopyWhoseStatusIsTheRuns)
 
         EXPECT_TRUE(standin::M().boxes.empty()) << "the launcher shows nothing";
         EXPECT_TRUE(standin::FolderEntries(c.temp).empty())
-            << c.package << " " << c.temp << ": the copy and its folder are left, or the log";
+            << why << ": the copy and its folder are left, or the log";
         EXPECT_TRUE(standin::M().removalsAtRestart.empty());
         EXPECT_TRUE(standin::M().openHandles.empty()) << "a handle was left open";
     }
@@ -279,33 +340,27 @@ TEST_F(LauncherTest, WhereNoPrivateCopyCanBeMadeTheInstallationRunsInPlace)
          0},
         {"a temporary directory that does not exist",
          [] { standin::M().tempPath = "C:\\NOWHERE\\"; }, 0},
-        {"a program path that fills the buffer",
-         [] { standin::M().modulePath = "C:\\PKG\\" + std::string(260, 'P') + ".exe"; }, 0},
-        {"ADVAPI32 cannot be had", [] { standin::M().missingLibraries.insert("advapi32.dll"); }, 0},
         {"the user's token cannot be read",
-         [] { standin::Fail("OpenProcessToken", ERROR_ACCESS_DENIED); }, 0},
+         [] { standin::Fail("NtOpenProcessToken", 0xC0000022 /* STATUS_ACCESS_DENIED */); }, 0},
         {"the access list refused",
-         [] { standin::Fail("AddAccessAllowedAce", 1344 /* ERROR_ALLOTTED_SPACE_EXCEEDED */); }, 0},
+         [] { standin::Fail("RtlAddAccessAllowedAce", 0xC0000099 /* no room */); }, 0},
         {"the folder refused",
          [] { standin::Fail("NtCreateFile", 0xC0000022 /* STATUS_ACCESS_DENIED */); }, 0},
         {"NTDLL's call missing", [] { standin::M().missingEntries.insert("NtCreateFile"); }, 0},
+        {"an access-list call of NTDLL's missing",
+         [] { standin::M().missingEntries.insert("RtlGetAce"); }, 0},
         {"a folder under every name tried",
          [] {
-             for (int i = 0; i < 8; ++i) {
-                 char name[32];
-                 snprintf(name, sizeof name, "%02x%02x%02x%02x%02x%02x%02x%02x", 8 * i, 8 * i + 1,
-                          8 * i + 2, 8 * i + 3, 8 * i + 4, 8 * i + 5, 8 * i + 6, 8 * i + 7);
-                 standin::MakeDirectory(Temp + "\\" + Prefix + name);
-             }
+             for (int i = 0; i < 8; ++i)
+                 standin::MakeDirectory(FolderTried(i));
          },
          8},
-        {"the copy refused, the disk full", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL); }, 0},
+        {"the copy not written whole, the disk full", [] { standin::M().diskRoom = 1000; }, 0},
         {"the start refused by policy",
          [] { standin::Fail("CreateProcessW", ERROR_ACCESS_DISABLED_BY_POLICY); }, 0},
-        // Windows 95, 98 and Me lack some of the wide calls and fail the others.
         {"a wide call missing", [] { standin::M().missingEntries.insert("CreateProcessW"); }, 0},
-        {"a wide call that fails",
-         [] { standin::Fail("GetModuleFileNameW", ERROR_CALL_NOT_IMPLEMENTED); }, 0},
+        // Windows 95, 98 and Me, whatever version they report.
+        {"no NTDLL", [] { standin::M().ntdll = false; }, 0},
     };
     for (auto &c : cases) {
         StartOver();
@@ -384,10 +439,9 @@ TEST_F(LauncherTest, TheFolderIsNamedAsNTNamesIt)
         std::string temp, name;
         bool made;
     } cases[] = {
-        {"\\\\server\\share\\temp\\",
-         "\\??\\UNC\\server\\share\\temp\\" + Prefix + "0001020304050607", false},
-        {"\\\\?\\C:\\TEMP\\", "\\??\\C:\\TEMP\\" + Prefix + "0001020304050607", true},
-        {"\\\\.\\C:\\TEMP\\", "\\??\\C:\\TEMP\\" + Prefix + "0001020304050607", true},
+        {"\\\\server\\share\\temp\\", "\\??\\UNC\\server\\share\\temp\\" + FirstName, false},
+        {"\\\\?\\C:\\TEMP\\", "\\??\\C:\\TEMP\\" + FirstName, true},
+        {"\\\\.\\C:\\TEMP\\", "\\??\\C:\\TEMP\\" + FirstName, true},
     };
     for (auto &c : cases) {
         StartOver();
@@ -424,9 +478,9 @@ TEST_F(LauncherTest, ThePackagesFilesTravelWithTheCopyAndOneThatCannotIsLeftOut)
              standin::MakeDirectory(ThirdInPackage);
          },
          Holding("package", {2})},
-        {"the second unreadable", [] { standin::Fail("CopyFileW", ERROR_ACCESS_DENIED, 3); },
+        {"the second unreadable", [] { standin::Fail("CopyFileW", ERROR_ACCESS_DENIED, 2); },
          Holding("package", {1})},
-        {"the disk full at the fourth", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 5); },
+        {"the disk full at the fourth", [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 4); },
          Holding("package", {3})},
     };
     for (auto &c : cases) {
@@ -454,17 +508,22 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
 {
     // Each carried file is written byte for byte as a new, writable file of
     // the private folder; the package folder's files, whatever lies there,
-    // are never read. One that cannot be written whole (a write refused, the
-    // disk full, a file of that name already there, made by one who may
+    // are never read. One that cannot be written whole (its making refused,
+    // the disk full, a file of that name already there, made by one who may
     // enter the folder) is never written through, is deleted, and is left out
-    // for the installation to report as a missing file. While each file is
-    // written, another process's rename of the folder is refused.
+    // for the installation to report as a missing file; so is one whose bytes
+    // no longer give the CRC-32 it was built with (a download damaged on the
+    // way), which is never written. While each file is written, another
+    // process's rename of the folder is refused.
+    ASSERT_EQ(standin::Crc32("123456789"), 0xCBF43926u) << "CRC-32's check value";
     const std::string All = Holding("carried");
     struct {
         const char *why;
         void (*arrange)();
         std::string held;
         void (*during)(const std::string &call) = nullptr; // another process, meanwhile
+        unsigned firstMade = 0;                            // the first carried file made
+        std::string neverMade = "\\";                      // a carried file never made
     } cases[] = {
         {"beside four other files of those names", [] {}, All},
         {"alone in its folder",
@@ -473,15 +532,21 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
                  std::remove(standin::HostPath(std::string("C:\\PKG\\") + name).c_str());
          },
          All},
-        {"the second write refused", [] { standin::Fail("WriteFile", ERROR_WRITE_FAULT, 2); },
-         Holding("carried", {1})},
+        {"the second's making refused", // after the program's and the first's
+         [] { standin::Fail("CreateFileW", ERROR_ACCESS_DENIED, 3); }, Holding("carried", {1})},
         {"the disk full in the third",
          [] {
-             standin::M().diskRoom =
-                 static_cast<int64_t>(CarriedBytes(expected::PackageFiles[0]).size() +
-                                      CarriedBytes(expected::PackageFiles[1]).size() + 4);
+             standin::M().diskRoom = static_cast<int64_t>(
+                 standin::M().programFile.size() + CarriedBytes(expected::PackageFiles[0]).size() +
+                 CarriedBytes(expected::PackageFiles[1]).size() + 4);
          },
          Holding("carried", {2, 3})},
+        {"the second changed by one byte since the program was built",
+         [] { standin::M().resources[expected::PackageFiles[1]][3] ^= 1; }, Holding("carried", {1}),
+         nullptr, 0, expected::PackageFiles[1]},
+        {"the CRC-32s cut short", [] { standin::M().resources["#1"].resize(12); },
+         Holding("carried", {0, 1, 2, 3}), nullptr, expected::PackageFileCount,
+         expected::PackageFiles[0]},
         {"a file of that name already there", [] {}, Holding("carried", {2}),
          [](const std::string &call) {
              if (call == "NtCreateFile")
@@ -503,16 +568,20 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
         EXPECT_EQ(held, c.held) << c.why;
         EXPECT_NE(tries.find("refused"), std::string::npos) << c.why << ": no write was seen";
         EXPECT_EQ(tries.find("renamed"), std::string::npos) << c.why << ": " << tries;
+        // The program's copy first, then each carried file, as new files; one
+        // that is damaged is never even made.
         std::vector<standin::Call> opens = standin::CallsTo("CreateFileW");
-        ASSERT_FALSE(opens.empty()) << c.why;
-        EXPECT_EQ(opens[0].args,
-                  (std::vector<std::string>{FirstFolder + "\\" + expected::PackageFiles[0],
-                                            "1073741824", "0", "(null)", "1", "128", "(null)"}))
-            << "GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
-        std::vector<std::string> copied;
-        for (const standin::Call &call : standin::CallsTo("CopyFileW"))
-            copied.push_back(call.args[0]);
-        EXPECT_EQ(copied, std::vector<std::string>{Program}) << c.why << ": the program alone";
+        ASSERT_EQ(opens.size() > 1, c.firstMade < expected::PackageFileCount) << c.why;
+        EXPECT_EQ(opens[0].args[0], FirstFolder + Exe) << c.why;
+        if (opens.size() > 1) {
+            EXPECT_EQ(opens[1].args, (std::vector<std::string>{
+                                         FirstFolder + "\\" + expected::PackageFiles[c.firstMade],
+                                         "1073741824", "0", "(null)", "1", "128", "(null)"}))
+                << c.why << ": GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL";
+        }
+        for (const standin::Call &open : opens)
+            EXPECT_NE(open.args[0], FirstFolder + "\\" + c.neverMade) << c.why;
+        EXPECT_TRUE(standin::CallsTo("CopyFileW").empty()) << c.why << ": a file was copied in";
         ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
         EXPECT_EQ(standin::M().started[0].currentDirectory, FirstFolder) << c.why;
         EXPECT_TRUE(PrivateFolders().empty()) << c.why;
@@ -523,41 +592,43 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageNeverRunsInPlaceOnNT)
 {
     // Where no private copy can be had, or the role switch is given outside
     // a private folder, a program that carries the package ends at once with
-    // 0: no DLL but ADVAPI32, by its full path (USER32's start-up loads DLLs
-    // by name from the program's folder), no box, no log, nothing installed.
-    // Windows 95, 98 and Me, which try no private folder, refuse it as ever.
+    // 0 on NT, whatever version a compatibility layer makes it report: no
+    // DLL loaded (USER32's start-up loads DLLs by name from the program's
+    // folder), no box, no log, nothing installed. Windows 95, 98 and Me,
+    // which have no NTDLL and try no private folder, refuse it as ever.
     struct {
         const char *why;
         void (*arrange)();
-        std::vector<std::string> loaded; // or, on the 95 family, the refusal
+        bool refused = false; // the refusal, on the 95 family
     } cases[] = {
-        {"no private folder", [] { standin::Fail("NtCreateFile", 0xC0000022); }, {"advapi32.dll"}},
-        {"the program not copied",
-         [] { standin::Fail("CopyFileW", ERROR_DISK_FULL, 1); },
-         {"advapi32.dll"}},
-        {"the copy not started",
-         [] { standin::Fail("CreateProcessW", ERROR_ACCESS_DENIED); },
-         {"advapi32.dll"}},
+        {"no private folder", [] { standin::Fail("NtCreateFile", 0xC0000022); }},
+        {"the program not written", [] { standin::Fail("WriteFile", ERROR_DISK_FULL, 1); }},
+        {"the copy not started", [] { standin::Fail("CreateProcessW", ERROR_ACCESS_DENIED); }},
         {"the role switch in the package folder",
-         [] { standin::M().commandLine = "/private-copy"; },
-         {}},
+         [] { standin::M().commandLine = "/private-copy"; }},
+        {"no private folder, NT reporting Windows 98",
+         [] {
+             SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+             standin::Fail("NtCreateFile", 0xC0000022);
+         }},
         {"Windows 98",
          [] {
              SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
-             standin::Fail("GetModuleFileNameW", ERROR_CALL_NOT_IMPLEMENTED);
+             standin::M().ntdll = false;
+             standin::Fail("GetTempPathW", ERROR_CALL_NOT_IMPLEMENTED);
          },
-         {"refused"}},
+         true},
     };
     for (auto &c : cases) {
         StartOver();
         CarryThePackage();
         c.arrange();
         EXPECT_EQ(StartProgram(), 0) << c.why;
-        if (c.loaded == std::vector<std::string>{"refused"}) {
+        if (c.refused) {
             EXPECT_TRUE(BoxesAre({{RefusalText, MB_ICONERROR}})) << c.why;
             EXPECT_EQ(LogMessages(), ExpectedLog(0)) << c.why;
         } else {
-            EXPECT_EQ(LibrariesLoaded(), c.loaded) << c.why;
+            EXPECT_EQ(LibrariesLoaded(), std::vector<std::string>{}) << c.why;
             EXPECT_TRUE(standin::M().boxes.empty()) << c.why;
             EXPECT_FALSE(standin::FileExists(LogPath)) << c.why << ": the log was written";
         }
@@ -567,23 +638,35 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageNeverRunsInPlaceOnNT)
     }
 }
 
-TEST_F(LauncherTest, WithoutTheSystemsRandomGeneratorTheNameComesFromItsCounters)
+TEST_F(LauncherTest, TheFoldersNameComesFromTheMomentAndTheProcess)
 {
-    // NT 4.0 and 2000 lack RtlGenRandom: another moment, another name.
-    std::vector<std::string> names;
-    for (int64_t counter : {0x0000000A12345678, 0x0000000A12345679}) {
+    // The high-resolution counter, the tick count and the process and thread
+    // ids, mixed, give sixteen hexadecimal digits after the prefix: another
+    // moment or another process, another name.
+    struct {
+        const char *why;
+        void (*arrange)();
+    } cases[] = {
+        {"as the stand-in starts", [] {}},
+        {"another counter reading", [] { standin::M().counter += 0x100000000; }},
+        {"another tick count", [] { standin::M().ticks ^= 0x10; }},
+        {"another process", [] { standin::M().processId ^= 0x10; }},
+        {"another thread", [] { standin::M().threadId ^= 0x10; }},
+    };
+    std::set<std::string> names;
+    for (auto &c : cases) {
         StartOver();
-        standin::M().missingEntries.insert("SystemFunction036");
-        standin::M().counter = counter;
-        EXPECT_EQ(StartProgram(), 1);
-        ASSERT_EQ(standin::M().started.size(), 1u);
-        std::string folder = standin::CallsTo("NtCreateFile")[0].args[0];
-        names.push_back(folder.substr(4 + Temp.size() + 1));
+        c.arrange();
+        EXPECT_EQ(StartProgram(), 1) << c.why;
+        ASSERT_EQ(standin::CallsTo("NtCreateFile").size(), 1u) << c.why;
+        std::string name = standin::CallsTo("NtCreateFile")[0].args[0];
+        name = name.substr(name.rfind('\\') + 1);
+        ASSERT_EQ(name.compare(0, Prefix.size(), Prefix), 0) << name;
+        EXPECT_EQ(name.size(), Prefix.size() + 16) << name;
+        EXPECT_EQ(name.find_first_not_of("0123456789abcdef", Prefix.size()), std::string::npos)
+            << name;
+        EXPECT_TRUE(names.insert(name).second) << c.why << ": the same name again, " << name;
     }
-    for (const std::string &name : names)
-        EXPECT_EQ(name.find_first_not_of("0123456789abcdef", 8), std::string::npos) << name;
-    EXPECT_EQ(names[0].size(), 24u);
-    EXPECT_NE(names[0], names[1]);
 }
 
 TEST_F(LauncherTest, RemovalIsRetriedBrieflyAndNeverHoldsUpTheStatus)

@@ -30,6 +30,7 @@ typedef DWORD REGSAM;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD;
 typedef DWORD *PDWORD;
+typedef ULONG *PULONG;
 typedef DWORD_PTR *PDWORD_PTR;
 typedef LONG *PLONG;
 typedef char *LPSTR;
@@ -282,6 +283,72 @@ static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "BY_HANDLE_FILE_INFORMAT
 // Libraries
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
 
+// A program's image, as its PE32 headers lay it out.
+typedef struct _IMAGE_DOS_HEADER {
+    WORD e_magic;
+    WORD e_unused[29];
+    LONG e_lfanew;
+} IMAGE_DOS_HEADER;
+static_assert(sizeof(IMAGE_DOS_HEADER) == 64, "IMAGE_DOS_HEADER is 64 bytes");
+typedef struct _IMAGE_FILE_HEADER {
+    WORD Machine;
+    WORD NumberOfSections;
+    DWORD TimeDateStamp;
+    DWORD PointerToSymbolTable;
+    DWORD NumberOfSymbols;
+    WORD SizeOfOptionalHeader;
+    WORD Characteristics;
+} IMAGE_FILE_HEADER;
+typedef struct _IMAGE_DATA_DIRECTORY {
+    DWORD VirtualAddress;
+    DWORD Size;
+} IMAGE_DATA_DIRECTORY;
+#define IMAGE_NUMBEROF_DIRECTORY_ENTRIES 16
+#define IMAGE_DIRECTORY_ENTRY_IMPORT 1
+#define IMAGE_DIRECTORY_ENTRY_RESOURCE 2
+#define IMAGE_DIRECTORY_ENTRY_SECURITY 4
+#define IMAGE_DIRECTORY_ENTRY_IAT 12
+typedef struct _IMAGE_OPTIONAL_HEADER32 {
+    WORD Magic;
+    BYTE MajorLinkerVersion, MinorLinkerVersion;
+    DWORD SizeOfCode, SizeOfInitializedData, SizeOfUninitializedData;
+    DWORD AddressOfEntryPoint, BaseOfCode, BaseOfData, ImageBase;
+    DWORD SectionAlignment, FileAlignment;
+    WORD MajorOperatingSystemVersion, MinorOperatingSystemVersion;
+    WORD MajorImageVersion, MinorImageVersion;
+    WORD MajorSubsystemVersion, MinorSubsystemVersion;
+    DWORD Win32VersionValue, SizeOfImage, SizeOfHeaders, CheckSum;
+    WORD Subsystem, DllCharacteristics;
+    DWORD SizeOfStackReserve, SizeOfStackCommit, SizeOfHeapReserve, SizeOfHeapCommit;
+    DWORD LoaderFlags, NumberOfRvaAndSizes;
+    IMAGE_DATA_DIRECTORY DataDirectory[IMAGE_NUMBEROF_DIRECTORY_ENTRIES];
+} IMAGE_OPTIONAL_HEADER32;
+static_assert(sizeof(IMAGE_OPTIONAL_HEADER32) == 224, "IMAGE_OPTIONAL_HEADER32 is 224 bytes");
+typedef struct _IMAGE_NT_HEADERS32 {
+    DWORD Signature;
+    IMAGE_FILE_HEADER FileHeader;
+    IMAGE_OPTIONAL_HEADER32 OptionalHeader;
+} IMAGE_NT_HEADERS32;
+typedef struct _IMAGE_SECTION_HEADER {
+    BYTE Name[8];
+    union {
+        DWORD PhysicalAddress;
+        DWORD VirtualSize;
+    } Misc;
+    DWORD VirtualAddress, SizeOfRawData, PointerToRawData;
+    DWORD PointerToRelocations, PointerToLinenumbers;
+    WORD NumberOfRelocations, NumberOfLinenumbers;
+    DWORD Characteristics;
+} IMAGE_SECTION_HEADER;
+static_assert(sizeof(IMAGE_SECTION_HEADER) == 40, "IMAGE_SECTION_HEADER is 40 bytes");
+typedef struct _IMAGE_IMPORT_DESCRIPTOR {
+    union {
+        DWORD Characteristics;
+        DWORD OriginalFirstThunk;
+    };
+    DWORD TimeDateStamp, ForwarderChain, Name, FirstThunk;
+} IMAGE_IMPORT_DESCRIPTOR;
+
 // Global heap
 #define GMEM_FIXED 0x0000
 #define GMEM_ZEROINIT 0x0040
@@ -352,6 +419,8 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER *counter);
 DWORD WINAPI GetTickCount(void);
 
 // The program's own resources, bound at run time like the wide calls.
+#define IS_INTRESOURCE(name) ((((ULONG_PTR)(name)) >> 16) == 0)
+#define MAKEINTRESOURCEA(number) ((LPSTR)((ULONG_PTR)((WORD)(number))))
 #define RT_RCDATA ((LPCSTR)(UINT_PTR)10)
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
@@ -376,6 +445,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR path);
 BOOL WINAPI RemoveDirectoryW(LPCWSTR path);
 BOOL WINAPI MoveFileExW(LPCWSTR existing, LPCWSTR replacement, DWORD flags);
 BOOL WINAPI SetCurrentDirectoryW(LPCWSTR path);
+DWORD WINAPI GetCurrentThreadId(void);
 
 // USER32, bound at run time: the installer defines these, and the stand-in's
 // USER32 is reached through LoadLibraryExA and GetProcAddress
@@ -383,21 +453,12 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT flags, UINT timeout, PDWORD_PTR result);
 
-// ADVAPI32, bound at run time like USER32
+// ADVAPI32, bound at run time like USER32: the registry
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                             LPDWORD disposition);
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data,
                            DWORD size);
-BOOL WINAPI OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
-BOOL WINAPI GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID buffer,
-                                DWORD size, PDWORD needed);
-BOOL WINAPI InitializeAcl(PACL acl, DWORD size, DWORD revision);
-BOOL WINAPI AddAccessAllowedAce(PACL acl, DWORD revision, DWORD mask, PSID sid);
-BOOL WINAPI GetAce(PACL acl, DWORD index, LPVOID *ace);
-BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);
-BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL acl,
-                                      BOOL defaulted);
 
 #ifdef __cplusplus
 }
