@@ -43,33 +43,41 @@ configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
 
 # The package a program can carry: the folder SCRIVOX_PACKAGE names (the
 # sample package unless told otherwise), its four files put in as RCDATA
-# resources named after them, stored as they are, and the CRC-32 of each as
-# RCDATA number 1, which the program checks before it writes a file. The
-# names stand unquoted, for windres joins a quoted name to the string before
-# it.
+# resources named after them, stored as they are, and as RCDATA number 1 the
+# CRC-32 of each, which the program checks before it writes a file, and its
+# time, which the program gives the file it writes. The names stand unquoted,
+# for windres joins a quoted name to the string before it.
 set(SCRIVOX_PACKAGE ${CMAKE_SOURCE_DIR}/sample-package CACHE PATH
     "the package folder ScrivoxSetup.exe is built to carry (carrying/ScrivoxSetup.exe)")
 set(PACKAGE_RC "LANGUAGE 0, 0\n")
 set(PACKAGE_PATHS "")
-set(PACKAGE_SUMS ${CMAKE_BINARY_DIR}/package-sums.bin)
+set(PACKAGE_RECORD ${CMAKE_BINARY_DIR}/carried-files.bin)
 foreach(file IN LISTS PACKAGE_FILES)
     set(path ${SCRIVOX_PACKAGE}/${file})
     list(APPEND PACKAGE_PATHS ${path})
     rc_quoted("${path}" quoted)
+    # Each file's digest and time too, so that the script, and with it what
+    # is built from it, changes with them: a package staged anew may bring
+    # files older than what was built before.
+    if(EXISTS ${path})
+        file(SHA256 ${path} digest)
+        file(TIMESTAMP ${path} time "%s" UTC)
+        string(APPEND PACKAGE_RC "// ${file}: SHA-256 ${digest}, time ${time}\n")
+    endif()
     string(APPEND PACKAGE_RC "${file} RCDATA ${quoted}\n")
 endforeach()
-rc_quoted("${PACKAGE_SUMS}" quoted)
+rc_quoted("${PACKAGE_RECORD}" quoted)
 string(APPEND PACKAGE_RC "1 RCDATA ${quoted}\n")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-add_custom_command(OUTPUT ${PACKAGE_SUMS}
-    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/package-sums.py ${PACKAGE_SUMS} ${PACKAGE_PATHS}
-    DEPENDS ${PACKAGE_PATHS} ${CMAKE_SOURCE_DIR}/cmake/package-sums.py
-    COMMENT "CRC-32 of the package's files")
+add_custom_command(OUTPUT ${PACKAGE_RECORD}
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/cmake/carried-files.py ${PACKAGE_RECORD} ${PACKAGE_PATHS}
+    DEPENDS ${PACKAGE_PATHS} ${CMAKE_SOURCE_DIR}/cmake/carried-files.py ${CMAKE_BINARY_DIR}/package.rc
+    COMMENT "The package's files' CRC-32s and times")
 # Written anew only when it changes, so that a build is redone only then.
 file(WRITE ${CMAKE_BINARY_DIR}/package.rc.new "${PACKAGE_RC}")
 configure_file(${CMAKE_BINARY_DIR}/package.rc.new ${CMAKE_BINARY_DIR}/package.rc COPYONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/package.rc PROPERTIES
-    OBJECT_DEPENDS "${PACKAGE_PATHS};${PACKAGE_SUMS}")
+    OBJECT_DEPENDS "${PACKAGE_PATHS};${PACKAGE_RECORD}")
 
 # ScrivoxSetup.exe, which installs the files beside it, and the same program
 # carrying the package (carrying/ScrivoxSetup.exe), built alike.
@@ -117,7 +125,7 @@ function(add_installer target)
     set_target_properties(${target} PROPERTIES RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/link-stamp.sh)
 endfunction()
 add_installer(ScrivoxSetup)
-add_installer(ScrivoxSetupCarrying ${CMAKE_BINARY_DIR}/package.rc ${PACKAGE_SUMS})
+add_installer(ScrivoxSetupCarrying ${CMAKE_BINARY_DIR}/package.rc ${PACKAGE_RECORD})
 set_target_properties(ScrivoxSetup PROPERTIES OUTPUT_NAME ${PROGRAM_NAME})
 set_target_properties(ScrivoxSetupCarrying PROPERTIES OUTPUT_NAME ${PROGRAM_NAME}
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/carrying)

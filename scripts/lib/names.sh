@@ -12,10 +12,16 @@
 #                         names not there. Two names that differ only in case
 #                         (Windows would see one of them, which is not said) and
 #                         a file of zero bytes are refused, with exit status 2.
+#   package_time PATH     a package file's time, in seconds, rounded down to an
+#                         even second (a zip entry's DOS time holds no more):
+#                         in a git checkout, where the file is committed and
+#                         unchanged, its last commit's (so that a release can be
+#                         made again), else its own last-modification time
 #   configure_carrying BUILD  after find_package: copies the package's files,
-#                         under the program's names, into BUILD/package and
-#                         configures BUILD (the win32 build) to carry them;
-#                         exits 1, with cmake's log, where it cannot
+#                         under the program's names and with their times
+#                         (package_time), into BUILD/package and configures
+#                         BUILD (the win32 build) to carry them; exits 1, with
+#                         cmake's log, where it cannot
 
 header_text() { # the text of a #define of include/scrivox.h
     sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" "$root/include/scrivox.h"
@@ -55,12 +61,24 @@ find_package() {
     done
 }
 
+package_time() {
+    local dir=${1%/*} base=${1##*/} time=""
+    [ "$dir" != "$1" ] || dir=.
+    if [ -n "$(git -C "$dir" ls-files -- "$base" 2>/dev/null)" ] &&
+        [ -z "$(git -C "$dir" status --porcelain -- "$base" 2>/dev/null)" ]; then
+        time=$(git -C "$dir" log -1 --format=%ct -- "$base" 2>/dev/null)
+    fi
+    [ -n "$time" ] || time=$(stat -L -c %Y "$1")
+    echo $((time - time % 2))
+}
+
 configure_carrying() {
     local build=$1 i
     rm -rf "$build/package"
     mkdir -p "$build/package"
     for i in "${!package_files[@]}"; do
         cp "${package_paths[$i]}" "$build/package/${package_files[$i]}"
+        touch -d "@$(package_time "${package_paths[$i]}")" "$build/package/${package_files[$i]}"
     done
     cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel \
         -DSCRIVOX_PACKAGE="$build/package" >"$build.log" 2>&1 ||

@@ -1,15 +1,21 @@
 // The package a program carries: built with it, ScrivoxSetup.exe holds the
 // package's four files as resources of its own image (RCDATA, each named
 // after its file, stored as it is), which the system maps with the program
-// and the Authenticode signature covers, and beside them the CRC-32 of each,
-// taken when the program was built (RCDATA number 1: four bytes a file, least
-// significant first, in copy order). A download damaged on the way here is
-// not installed: a carried file whose bytes no longer give its CRC-32 is
-// never written. A program built without the package holds none of these,
-// and installs the files it finds beside it.
+// and the Authenticode signature covers, and beside them a record of each,
+// taken when the program was built (RCDATA number 1, in copy order, least
+// significant bytes first): its CRC-32 and its time. A download damaged on the
+// way here is not installed: a carried file whose bytes no longer give its
+// CRC-32 is never written. Each file written gets the time the package's file
+// had, as the archive's files keep theirs, so that both forms install the
+// same times (the spooler takes an upgrade's files where they are newer
+// than those in use). A program built without the package holds none of
+// these, and installs the files it finds beside it.
 #include "scrivox.h"
 
-enum { CARRIED_SUMS = 1 }; // the CRC-32s' resource
+enum {
+    CARRIED_RECORD = 1, // the resource of the files' records
+    RECORD_SIZE = 12,   // a file's: its CRC-32 (4 bytes), its last-write time (a FILETIME)
+};
 
 // The carried resource's bytes, in place in the program's image, and their
 // count; null where the program carries no resource of that name, or the
@@ -52,20 +58,22 @@ int CarriesPackage(void)
 
 int WriteCarriedFile(unsigned index, const WCHAR *path)
 {
-    DWORD size, sumsSize;
+    DWORD size, recordsSize;
     const BYTE *bytes = CarriedBytes(DriverFileSet[index], &size);
-    const BYTE *sum = CarriedBytes(MAKEINTRESOURCEA(CARRIED_SUMS), &sumsSize);
-    if (bytes == NULL || sum == NULL || sumsSize != 4 * DRIVER_FILE_COUNT)
+    const BYTE *record = CarriedBytes(MAKEINTRESOURCEA(CARRIED_RECORD), &recordsSize);
+    if (bytes == NULL || record == NULL || recordsSize != RECORD_SIZE * DRIVER_FILE_COUNT)
         return 0;
-    sum += static_cast<size_t>(4) * index;
+    record += static_cast<size_t>(RECORD_SIZE) * index;
     DWORD crc = Crc32(bytes, size);
     for (int i = 0; i < 4; ++i) {
-        if (sum[i] != static_cast<BYTE>(crc >> 8 * i))
+        if (record[i] != static_cast<BYTE>(crc >> 8 * i))
             return 0; // damaged: never written
     }
     HANDLE file = CreateNewFile(path);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
-    int whole = WriteWhole(file, bytes, size);
+    int whole = WriteWhole(file, bytes, size) &&
+                WIDE_CALL(SetFileTime, ENTRY_SET_FILE_TIME)(
+                    file, NULL, NULL, reinterpret_cast<const FILETIME *>(record + 4));
     return CloseHandle(file) && whole;
 }

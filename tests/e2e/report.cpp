@@ -54,6 +54,20 @@ std::string Sha256(const std::string &bytes)
     return made ? hex : "?";
 }
 
+// A file's last-write time, as "YYYY-MM-DD HH:MM:SS UTC"; "?" where it cannot be had.
+std::string LastWritten(const std::string &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    SYSTEMTIME time;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToSystemTime(&data.ftLastWriteTime, &time))
+        return "?";
+    char text[32];
+    snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u UTC", time.wYear, time.wMonth,
+             time.wDay, time.wHour, time.wMinute, time.wSecond);
+    return text;
+}
+
 void PrintLines(const char *title, const std::vector<std::string> &lines)
 {
     printf("%s\n", title);
@@ -145,7 +159,7 @@ int Report()
         if (!ReadWholeFile(path, &bytes))
             continue;
         files.push_back(path + " (" + std::to_string(bytes.size()) + " bytes, SHA-256 " +
-                        Sha256(bytes) + ")");
+                        Sha256(bytes) + ", last written " + LastWritten(path) + ")");
         if (ReadWholeFile(options.expect + "\\" + file, &package) && bytes != package)
             foreign.push_back(path + " is not the package's " + file + " byte for byte (" +
                               std::to_string(package.size()) + " bytes, SHA-256 " +

@@ -26,11 +26,11 @@ std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::stri
 {
     std::string folder = "C:\\scenario-" + scenario;
     CreateDirectoryW(Wide(folder).c_str(), NULL);
+    // Copied with their times, as unpacking an archive leaves them.
     for (const char *name : expected::PackageFiles) {
-        std::string bytes;
-        bool inPackage = ReadWholeFile(options.package + "\\" + name, &bytes);
-        if (inPackage && std::find(omit.begin(), omit.end(), name) == omit.end())
-            WriteWholeFile(folder + "\\" + name, bytes);
+        if (std::find(omit.begin(), omit.end(), name) == omit.end())
+            CopyFileW(Wide(options.package + "\\" + name).c_str(),
+                      Wide(folder + "\\" + name).c_str(), FALSE);
     }
     return folder;
 }

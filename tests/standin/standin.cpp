@@ -49,6 +49,7 @@ struct MachineFolder {
 } machineFolder;
 
 std::vector<Fault> faults;
+std::map<HANDLE, std::string> filePaths; // each open file's host path
 std::map<std::string, int> callCounts;
 DWORD lastError;
 uintptr_t nextHandle = 0x1000;
@@ -186,6 +187,7 @@ void Reset()
     machine = Machine();
     faults.clear();
     callCounts.clear();
+    filePaths.clear();
     lastError = 0;
     fs::create_directories(STANDIN_FOLDER);
     std::string root = std::string(STANDIN_FOLDER) + "/machine-XXXXXX";
@@ -951,6 +953,7 @@ HANDLE Create(const char *function, const C *path, DWORD access, DWORD share,
     }
     HANDLE handle = NewHandle();
     machine.openFiles[handle] = fd;
+    filePaths[handle] = host;
     return handle;
 }
 
@@ -973,6 +976,21 @@ BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failIfExists)
 BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes)
 {
     return SetAttributes("SetFileAttributesW", path, attributes);
+}
+
+// Only the last-write time is ever given, on a file open to write.
+BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *access,
+                        const FILETIME *lastWrite)
+{
+    uint64_t time =
+        lastWrite ? (uint64_t{lastWrite->dwHighDateTime} << 32) | lastWrite->dwLowDateTime : 0;
+    if (Record("SetFileTime", {Pointer(creation), Pointer(access), Number(time)}))
+        return FALSE;
+    auto path = filePaths.find(file);
+    if (path == filePaths.end() || creation != NULL || access != NULL || lastWrite == NULL)
+        return Refuse(ERROR_INVALID_PARAMETER);
+    machine.lastWrites[path->second] = time;
+    return TRUE;
 }
 
 void WINAPI GetStartupInfoW(LPSTARTUPINFOW startup)
@@ -1505,6 +1523,7 @@ BOOL WINAPI CloseHandle(HANDLE handle)
         return Refuse(ERROR_INVALID_HANDLE);
     close(found->second);
     machine.openFiles.erase(found);
+    filePaths.erase(handle);
     return TRUE;
 }
 
@@ -1623,15 +1642,26 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name)
           ENTRY(spooler, AddPrinterA), ENTRY(spooler, OpenPrinterA), ENTRY(spooler, GetPrinterA),
           ENTRY(spooler, ClosePrinter), ENTRY(spooler, SetDefaultPrinterA)}},
         {"kernel32.dll",
-         {ENTRY(kernel, IsWow64Process), ENTRY(kernel, GetNativeSystemInfo),
-          ENTRY(kernel, SetDllDirectoryA), ENTRY(kernel, FindResourceA),
-          ENTRY(kernel, SizeofResource), ENTRY(kernel, LoadResource), ENTRY(kernel, GetTempPathW),
-          ENTRY(kernel, CreateFileW), ENTRY(kernel, GetFileInformationByHandle),
-          ENTRY(kernel, GetModuleFileNameW), ENTRY(kernel, CopyFileW),
-          ENTRY(kernel, SetFileAttributesW), ENTRY(kernel, GetStartupInfoW),
-          ENTRY(kernel, CreateProcessW), ENTRY(kernel, DeleteFileW),
-          ENTRY(kernel, RemoveDirectoryW), ENTRY(kernel, MoveFileExW),
-          ENTRY(kernel, SetCurrentDirectoryW), ENTRY(kernel, GetCurrentThreadId)}},
+         {ENTRY(kernel, IsWow64Process),
+          ENTRY(kernel, GetNativeSystemInfo),
+          ENTRY(kernel, SetDllDirectoryA),
+          ENTRY(kernel, FindResourceA),
+          ENTRY(kernel, SizeofResource),
+          ENTRY(kernel, LoadResource),
+          ENTRY(kernel, GetTempPathW),
+          ENTRY(kernel, CreateFileW),
+          ENTRY(kernel, GetFileInformationByHandle),
+          ENTRY(kernel, GetModuleFileNameW),
+          ENTRY(kernel, CopyFileW),
+          ENTRY(kernel, SetFileAttributesW),
+          ENTRY(kernel, SetFileTime),
+          ENTRY(kernel, GetStartupInfoW),
+          ENTRY(kernel, CreateProcessW),
+          ENTRY(kernel, DeleteFileW),
+          ENTRY(kernel, RemoveDirectoryW),
+          ENTRY(kernel, MoveFileExW),
+          ENTRY(kernel, SetCurrentDirectoryW),
+          ENTRY(kernel, GetCurrentThreadId)}},
         {"ntdll.dll",
          {ENTRY(ntdll, NtCreateFile), ENTRY(ntdll, NtOpenProcessToken),
           ENTRY(ntdll, NtQueryInformationToken), ENTRY(ntdll, RtlCreateAcl),

@@ -80,8 +80,9 @@ struct Machine {
     bool driverDirectoryUnterminated = false; // the spooler fills the buffer without a NUL
     std::string systemDirectory = "C:\\WINDOWS\\system32";
     std::map<std::string, std::string, NoCase> environment;
-    std::map<std::string, DWORD> attributes; // host path -> attributes of existing files,
-                                             // new ones as CreateFileA was asked to make them
+    std::map<std::string, DWORD> attributes;    // host path -> attributes of existing files,
+                                                // new ones as CreateFileA was asked to make them
+    std::map<std::string, uint64_t> lastWrites; // host path -> the time SetFileTime gave it
     SYSTEMTIME clock = {2004, 3, 6, 6, 9, 5, 7, 0};
     // Message boxes: answers given in order; with none left an OK-only box is
     // answered IDOK and any other box counts as unanswered and returns 0. A

@@ -176,18 +176,24 @@ protected:
     {
         return "carried " + name + std::string(1, '\0') + "\xff and more";
     }
+    // The time a program built with the package carries for its file of
+    // that number, a FILETIME: each its own.
+    static uint64_t CarriedTime(unsigned file) { return 0x01DA17A2C0FFEE00 + 0x100000 * file; }
     // The package's files as a program built with them carries them, and
-    // their CRC-32s, four bytes each, least significant first.
+    // each one's record: its CRC-32 and its time, least significant first.
     static void CarryThePackage()
     {
-        std::string sums;
-        for (const char *name : expected::PackageFiles) {
+        std::string records;
+        for (unsigned file = 0; file < expected::PackageFileCount; ++file) {
+            const char *name = expected::PackageFiles[file];
             standin::M().resources[name] = CarriedBytes(name);
-            uint32_t sum = standin::Crc32(CarriedBytes(name));
+            uint32_t crc = standin::Crc32(CarriedBytes(name));
             for (int i = 0; i < 4; ++i)
-                sums += static_cast<char>(sum >> 8 * i);
+                records += static_cast<char>(crc >> 8 * i);
+            for (int i = 0; i < 8; ++i)
+                records += static_cast<char>(CarriedTime(file) >> 8 * i);
         }
-        standin::M().resources["#1"] = sums;
+        standin::M().resources["#1"] = records;
     }
     // A whole installation ran in this process: every box, and exit status 1.
     static void ExpectInstalledHere(const std::string &why)
@@ -544,7 +550,7 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
         {"the second changed by one byte since the program was built",
          [] { standin::M().resources[expected::PackageFiles[1]][3] ^= 1; }, Holding("carried", {1}),
          nullptr, 0, expected::PackageFiles[1]},
-        {"the CRC-32s cut short", [] { standin::M().resources["#1"].resize(12); },
+        {"the records cut short", [] { standin::M().resources["#1"].resize(36); },
          Holding("carried", {0, 1, 2, 3}), nullptr, expected::PackageFileCount,
          expected::PackageFiles[0]},
         {"a file of that name already there", [] {}, Holding("carried", {2}),
@@ -582,6 +588,16 @@ TEST_F(LauncherTest, AProgramThatCarriesThePackageWritesItsOwnFilesAndReadsNoOth
         for (const standin::Call &open : opens)
             EXPECT_NE(open.args[0], FirstFolder + "\\" + c.neverMade) << c.why;
         EXPECT_TRUE(standin::CallsTo("CopyFileW").empty()) << c.why << ": a file was copied in";
+        // Each one written has the time it was built with, as the archive's
+        // files keep theirs.
+        for (unsigned file = 0; file < expected::PackageFileCount; ++file) {
+            std::string name = expected::PackageFiles[file];
+            if (c.held.find(name + " carried") != std::string::npos) {
+                EXPECT_EQ(standin::M().lastWrites[standin::HostPath(FirstFolder + "\\" + name)],
+                          CarriedTime(file))
+                    << c.why << ": " << name << "'s time";
+            }
+        }
         ASSERT_EQ(standin::M().started.size(), 1u) << c.why;
         EXPECT_EQ(standin::M().started[0].currentDirectory, FirstFolder) << c.why;
         EXPECT_TRUE(PrivateFolders().empty()) << c.why;

@@ -47,6 +47,7 @@ TEST_F(LibrariesTest, EachIsLoadedOnceFromTheSystemDirectoryAndEachEntryBoundOnc
                                   "kernel32.dll!GetModuleFileNameW",
                                   "kernel32.dll!CopyFileW",
                                   "kernel32.dll!SetFileAttributesW",
+                                  "kernel32.dll!SetFileTime",
                                   "kernel32.dll!GetStartupInfoW",
                                   "kernel32.dll!CreateProcessW",
                                   "kernel32.dll!DeleteFileW",

@@ -435,6 +435,8 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
 DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 BOOL WINAPI CopyFileW(LPCWSTR source, LPCWSTR destination, BOOL failIfExists);
 BOOL WINAPI SetFileAttributesW(LPCWSTR path, DWORD attributes);
+BOOL WINAPI SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *access,
+                        const FILETIME *lastWrite);
 void WINAPI GetStartupInfoW(LPSTARTUPINFOW startup);
 BOOL WINAPI CreateProcessW(LPCWSTR application, LPWSTR commandLine,
                            LPSECURITY_ATTRIBUTES processAttributes,
