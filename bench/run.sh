@@ -36,15 +36,20 @@ build="$root/build/win32"
 state="$root/build/bench"
 wine_path=$("$root/scripts/lib/wine-path")
 echo "Building the program, the minimal one and the test driver (a minute the first time, then seconds)..."
-[ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -S "$root" >/dev/null
-cmake --build "$build" --target ScrivoxSetup bench_minimal e2e_driver >/dev/null
+# Configured each time, so that a configure that failed before leaves
+# nothing behind that breaks this one.
+mkdir -p "$root/build"
+(cd "$root" && cmake --preset win32 >"$build.log" 2>&1) ||
+    { cat "$build.log" >&2; echo "$program: the build could not be configured" >&2; exit 1; }
+cmake --build "$build" --target ScrivoxSetup bench_minimal e2e_driver >>"$build.log" 2>&1 ||
+    { cat "$build.log" >&2; echo "$program: the build failed" >&2; exit 1; }
 if [ "$wine_path" = emulated ] && [ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ]; then
     echo "The benchmark runs in an emulated machine ($("$root/scripts/lib/wine-path" --why))."
     cd "$root"
     exec scripts/lib/emulated --timeout 1800 -- bench/run.sh "$runs"
 fi
 # In the emulated machine the prefix lives in its memory.
-[ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ] || state=/tmp/scrivox-bench
+[ -z "${SCRIVOX_IN_EMULATED_MACHINE:-}" ] || state=/tmp/bench-state
 
 exe="$build/$(program_name)"
 size=$(stat -c %s "$exe")

@@ -48,7 +48,7 @@ configure_file(src/sequence/version.rc.in ${CMAKE_BINARY_DIR}/version.rc @ONLY)
 # time, which the program gives the file it writes. The names stand unquoted,
 # for windres joins a quoted name to the string before it.
 set(SCRIVOX_PACKAGE ${CMAKE_SOURCE_DIR}/sample-package CACHE PATH
-    "the package folder ScrivoxSetup.exe is built to carry (carrying/ScrivoxSetup.exe)")
+    "the package folder ${PROGRAM_FILE_NAME} is built to carry (carrying/${PROGRAM_FILE_NAME})")
 set(PACKAGE_RC "LANGUAGE 0, 0\n")
 set(PACKAGE_PATHS "")
 set(PACKAGE_RECORD ${CMAKE_BINARY_DIR}/carried-files.bin)
@@ -208,25 +208,33 @@ add_test(NAME release_archive
 set_tests_properties(release_archive PROPERTIES LABELS release TIMEOUT 900
     FIXTURES_SETUP release_archive)
 
+# Every row of docs/adapting.md's table renamed at once in a copy of the
+# sources: it must build, pass its static checks and unit tests, and (where
+# Wine runs on the host) four scenarios.
+add_test(NAME release_rename
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_rename.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/rename-test)
+set_tests_properties(release_rename PROPERTIES LABELS release TIMEOUT 900)
+
 # End-to-end scenarios: the real ScrivoxSetup.exe under Wine.
 set(E2E_STATE ${CMAKE_BINARY_DIR}/e2e)
-set(E2E_SCENARIOS
-    first-nt40-yes first-nt40-no first-win2k-yes first-win2k-no
-    first-winxp-yes first-winxp-no first-win2003-yes first-win2003-no
-    refused-nt351 refused-win95 refused-win98 refused-winme refused-vista refused-win7 refused-win10
-    refused-winxp64 refused-win2003-64
-    planted-dlls-winxp planted-dlls-nt40 planted-dlls-unicode-folder planted-dlls-unicode-temp
-    renamed-replaced renamed-replaced-carrying renamed-beside-plants manifest-beside short-temp
-    role-switch-in-package
-    cancel files-missing third-missing third-a-folder watched-temp-win2k watched-temp-nt40
-    carrying-alone carrying-nt40 carrying-beside-others carrying-no-temp log-hard-link
-    read-only-installed second-run
-    temp-missing copy-ended windir-removed ini-kept signed-release version-info)
+# The scenarios, by the names the e2e driver's table gives them
+# (tests/e2e/scenarios.cpp: each entry's name at the start of its line).
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.cpp)
+file(READ ${CMAKE_SOURCE_DIR}/tests/e2e/scenarios.cpp E2E_SOURCE)
+string(REGEX MATCHALL "\n    {\"[a-z0-9-]+\"," E2E_ENTRIES "${E2E_SOURCE}")
+set(E2E_SCENARIOS "")
+foreach(entry IN LISTS E2E_ENTRIES)
+    string(REGEX REPLACE "^\n    {\"([a-z0-9-]+)\",$" "\\1" scenario "${entry}")
+    list(APPEND E2E_SCENARIOS ${scenario})
+endforeach()
+if(NOT E2E_SCENARIOS)
+    message(FATAL_ERROR "tests/e2e/scenarios.cpp: no scenario found in the driver's table")
+endif()
 add_test(NAME e2e_setup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh setup ${E2E_STATE})
 add_test(NAME e2e_cleanup COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh cleanup ${E2E_STATE})
 set_tests_properties(e2e_setup PROPERTIES FIXTURES_SETUP e2e LABELS e2e)
 set_tests_properties(e2e_cleanup PROPERTIES FIXTURES_CLEANUP e2e LABELS e2e)
-# The list above and the driver's own list must name the same scenarios.
+# The names read above and the driver's own list must be the same.
 string(REPLACE ";" " " E2E_SCENARIO_WORDS "${E2E_SCENARIOS}")
 add_test(NAME e2e_scenario_list
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh list ${E2E_STATE} ${CMAKE_BINARY_DIR} "${E2E_SCENARIO_WORDS}")

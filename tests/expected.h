@@ -12,10 +12,12 @@
 namespace expected {
 
 const char Caption[] = "Quorvane Scrivox Installer";
-const char DriverName[] = "Scrivox Demo NT Driver"; // the driver, and the printer added with it
+// The driver, and the printer added with it.
+const char DriverName[] = "Scrivox Demo NT Driver";
 const char ProductPrinterName[] = "Quorvane Scrivox";
-const char Port[] = "LPT1:";                        // the printer's
-const char ProductKey[] = "SOFTWARE\\QRN\\Scrivox"; // under HKEY_CURRENT_USER
+// The printer's port, and the product's key under HKEY_CURRENT_USER.
+const char Port[] = "LPT1:";
+const char ProductKey[] = "SOFTWARE\\QRN\\Scrivox";
 // Its values: the Windows directory, and a fixed text.
 const char LogDirValue[] = "LogDir";
 const char TrueTypeValue[] = "QrnTrueType";
@@ -25,7 +27,8 @@ const char IniName[] = "outval.ini";
 const char IniSection[] = "Values";
 const char IniKey[] = "Output Mode";
 const char IniValue[] = "1";
-const char LogName[] = "Scrivox.log"; // in the temporary directory
+// The log's name, in the temporary directory.
+const char LogName[] = "Scrivox.log";
 // The program's file name, which its private copy keeps, in a folder of the
 // temporary directory named with this prefix and 16 hexadecimal digits.
 const char ProgramName[] = "ScrivoxSetup.exe";
@@ -46,16 +49,18 @@ const char HelperFile[] = "SCRVUMPD.DLL";
 const char *const PackageFiles[] = {DataFile, DriverFile, ConfigFile, HelperFile};
 const unsigned PackageFileCount = sizeof PackageFiles / sizeof PackageFiles[0];
 
-// The message boxes: text and style flags.
+// The message boxes: text and style flags (MB_ICONERROR for the refusal and
+// every failure; MB_OKCANCEL | MB_ICONQUESTION; MB_YESNO | MB_ICONQUESTION |
+// MB_TASKMODAL; MB_ICONINFORMATION).
 const char RefusalText[] = "This driver requires Windows NT 4.0 or 2000";
 const char DoFilesErrorText[] = "Error 01: (DoFiles)";
 const char InstallQuestionText[] = "Scrivox Driver (NT-2000-XP)\nDo you want to install it?";
 const char DefaultQuestionText[] = "Set Quorvane Scrivox as default?";
 const char CompletionText[] = "Install procedure has been\nsuccessfully completed.";
-const unsigned ErrorFlags = 0x10;             // MB_ICONERROR: the refusal and every failure
-const unsigned InstallQuestionFlags = 0x21;   // MB_OKCANCEL | MB_ICONQUESTION
-const unsigned DefaultQuestionFlags = 0x2024; // MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL
-const unsigned CompletionFlags = 0x40;        // MB_ICONINFORMATION
+const unsigned ErrorFlags = 0x10;
+const unsigned InstallQuestionFlags = 0x21;
+const unsigned DefaultQuestionFlags = 0x2024;
+const unsigned CompletionFlags = 0x40;
 
 // The box of a driver file that could not be copied into the driver directory.
 inline std::string CopyFailureText(const std::string &name, const std::string &driverDirectory)

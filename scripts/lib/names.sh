@@ -2,6 +2,9 @@
 # the program's names, after options.sh, with root set to the project's
 # folder. Each name is read from the one place it is kept, the program's
 # sources (include/scrivox.h), so that a vendor renames it there alone.
+#   header_text MACRO     the text of a #define of include/scrivox.h
+#   expected_text NAME    a value of tests/expected.h's table (const char NAME[]),
+#                         for the test scripts: what the tests expect
 #   program_name          the program's file name (PRIVATE_COPY_NAME)
 #   package_names         the package's four file names, in copy order
 #                         (DriverFileSet, each by its role's macro)
@@ -25,6 +28,10 @@
 
 header_text() { # the text of a #define of include/scrivox.h
     sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" "$root/include/scrivox.h"
+}
+
+expected_text() {
+    sed -n "s/^const char $1\[\] = \"\(.*\)\";.*/\1/p" "$root/tests/expected.h"
 }
 
 program_name() {

@@ -24,7 +24,9 @@ static void WriteRegistryValues(HKEY key)
     DWORD length = ReadWindowsDirectory();
     if (length != 0)
         RegSetValueExA(key, "LogDir", 0, REG_SZ, (const BYTE *)MessageBuffer, length + 1);
-    RegSetValueExA(key, "QrnTrueType", 0, REG_SZ, (const BYTE *)"Yes", 4);
+#define TRUE_TYPE_DATA "Yes" // written with its NUL
+    RegSetValueExA(key, "QrnTrueType", 0, REG_SZ, (const BYTE *)TRUE_TYPE_DATA,
+                   sizeof TRUE_TYPE_DATA);
 }
 
 static void WriteIniValue(void)

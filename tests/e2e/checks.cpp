@@ -70,6 +70,7 @@ void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
     check.Expect(result.started && result.finished, "the installer ran to its end");
     for (const std::string &problem : result.problems)
         check.Expect(false, problem);
+    check.Equal(Join(result.answersLeft), "", "answers left over: fewer questions than expected");
     check.Equal(result.exitCode, exitCode, "exit status");
     check.Equal(result.boxes.size(), boxes.size(), "number of message boxes");
     check.Equal(result.processes, shownBy == ShownBy::Installer ? 1 : 2,
@@ -79,6 +80,7 @@ void ExpectRun(Checker &check, const RunResult &result, DWORD exitCode,
         std::string which = "box " + std::to_string(i + 1);
         check.Equal(seen.text, boxes[i].text, which + " text");
         check.Equal(seen.buttons, boxes[i].buttons, which + " buttons");
+        check.Equal(seen.title, expected::Caption, which + " caption on the screen");
         if (shownBy == ShownBy::Installer) {
             check.Equal(Lower(seen.program), Lower(result.installer), which + " shown by");
         } else {

@@ -84,7 +84,8 @@ std::string CurrentDirectoryOf(DWORD processId)
 std::string TryRenamingFolder(const std::string &program)
 {
     std::string folder = program.substr(0, program.rfind('\\'));
-    if (Lower(folder.substr(folder.rfind('\\') + 1)).rfind("scrivox-", 0) != 0)
+    if (Lower(folder.substr(folder.rfind('\\') + 1))
+            .rfind(Lower(expected::PrivateFolderPrefix), 0) != 0)
         return "";
     std::wstring from = Wide(folder), to = Wide(folder + "-renamed");
     if (!MoveFileW(from.c_str(), to.c_str()))
@@ -438,6 +439,8 @@ RunResult RunInstaller(const RunOptions &options)
         char text[2048] = "";
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
         seen.text = text;
+        GetWindowTextA(box, text, sizeof text);
+        seen.title = text;
         seen.buttons = Buttons(box);
         seen.currentDirectory = LongForm(CurrentDirectoryOf(search.owner));
         seen.folderRename = TryRenamingFolder(seen.program);
@@ -470,8 +473,8 @@ RunResult RunInstaller(const RunOptions &options)
     result.processes = processes.size();
     RunSeconds().push_back(Seconds() - startedAt);
     CloseHandle(process.hProcess);
-    if (nextAnswer < options.answers.size() && !options.answersAreDefaults)
-        result.problems.push_back("answers were left over: fewer questions than expected");
+    result.answersLeft.assign(options.answers.begin() + static_cast<long>(nextAnswer),
+                              options.answers.end());
     for (const std::string &name : FolderEntries(TempDirectory())) {
         if (!tempBefore.count(name))
             result.tempAdded.push_back(name);

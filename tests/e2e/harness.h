@@ -17,6 +17,7 @@
 struct BoxSeen {
     std::string program; // the image of the process that showed it
     std::string text;    // as the box's text control shows it
+    std::string title;   // its window's title: the caption, as the screen shows it
     std::string buttons; // "OK", "OK,Cancel", "Yes,No"
     bool traced = false; // the MessageBoxA call was found in the relay trace
     std::string owner;   // from the trace: "00000000" for none
@@ -41,7 +42,6 @@ struct RunOptions {
     std::string windowsVersion;       // Wine's name: nt40, win2k, winxp, ...
     std::vector<std::string> answers; // for the questions, in order: ok, cancel, yes, no
     bool answerBoxes = true;          // false: the user answers them on the display
-    bool answersAreDefaults = false;  // true: answers left over are no problem
     std::map<std::string, std::string> setEnvironment;
     std::vector<std::string> removeEnvironment;
     std::string relayFile;            // where Wine's relay trace of MessageBoxA lands
@@ -62,8 +62,9 @@ struct RunResult {
     bool finished = false;
     DWORD exitCode = 0xFFFFFFFF;
     std::vector<BoxSeen> boxes;
-    std::vector<std::string> problems;  // unanswerable boxes and the like
-    std::vector<std::string> tempAdded; // what the temporary directory holds that it did not
+    std::vector<std::string> problems;    // unanswerable boxes and the like
+    std::vector<std::string> answersLeft; // the answers given that no box asked for
+    std::vector<std::string> tempAdded;   // what the temporary directory holds that it did not
     size_t processes = 0; // the process started and those it started, as seen while it ran
 };
 

@@ -102,7 +102,6 @@ int Report()
                run.workingFolder.c_str());
         return 1;
     }
-    run.answersAreDefaults = defaults;
     run.answerBoxes = !options.interactive;
     run.screenshotFolder = options.screenshots;
     RunResult result = RunInstaller(run);
@@ -116,10 +115,17 @@ int Report()
     for (const BoxSeen &box : result.boxes) {
         char flags[16];
         snprintf(flags, sizeof flags, "0x%04X", box.flags);
-        boxes.push_back(Show(box.text) + " [" + box.buttons + "]" +
+        boxes.push_back(Show(box.text) + " [" + box.buttons + "] caption " + Show(box.title) +
                         (box.traced ? std::string(" flags ") + flags : ""));
     }
     PrintLines("Message boxes:", boxes);
+    // Answers no box asked for (after a refusal, say) are said, and are no
+    // problem: the boxes shown had the buttons asked for.
+    std::string unused;
+    for (const std::string &answer : result.answersLeft)
+        unused += (unused.empty() ? "" : ",") + answer;
+    if (!defaults && !unused.empty())
+        printf("Answers not used: %s (the run asked fewer questions)\n", unused.c_str());
     std::vector<std::string> programs;
     for (const BoxSeen &box : result.boxes) {
         if (std::find(programs.begin(), programs.end(), box.program) == programs.end())
@@ -160,12 +166,16 @@ int Report()
             continue;
         files.push_back(path + " (" + std::to_string(bytes.size()) + " bytes, SHA-256 " +
                         Sha256(bytes) + ", last written " + LastWritten(path) + ")");
-        if (ReadWholeFile(options.expect + "\\" + file, &package) && bytes != package)
+        if (!options.expect.empty() && ReadWholeFile(options.expect + "\\" + file, &package) &&
+            bytes != package)
             foreign.push_back(path + " is not the package's " + file + " byte for byte (" +
                               std::to_string(package.size()) + " bytes, SHA-256 " +
                               Sha256(package) + ")");
     }
     PrintLines("Files in the driver directory:", files);
+    printf("Installed files compared with: %s\n",
+           options.expect.empty() ? "nothing (scripts/run --package DIR names what they must be)"
+                                  : (options.expect + "'s files").c_str());
     for (const std::string &problem : foreign)
         printf("Problem: %s\n", problem.c_str());
     DriverState driver = ReadDriver(DriverName);

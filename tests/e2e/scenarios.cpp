@@ -195,252 +195,256 @@ struct Scenario {
     std::function<void(Checker &)> run;
 };
 
-std::vector<Scenario> Scenarios()
-{
-    std::vector<Scenario> list;
-    const char *const accepted[] = {"nt40", "win2k", "winxp", "win2003"};
-    for (const char *windows : accepted) {
-        for (bool yes : {true, false}) {
-            std::string name = std::string("first-") + windows + (yes ? "-yes" : "-no");
-            list.push_back(
-                {strdup(name.c_str()), [=](Checker &c) { FirstInstallation(c, windows, yes); }});
-        }
-    }
-    const char *const refused[] = {"nt351", "win95", "win98",   "winme",     "vista",
-                                   "win7",  "win10", "winxp64", "win2003-64"};
-    for (const char *windows : refused) {
-        std::string name = std::string("refused-") + windows;
-        list.push_back({strdup(name.c_str()), [=](Checker &c) { Refused(c, windows); }});
-    }
-    for (const char *windows : {"winxp", "nt40"}) {
-        std::string name = std::string("planted-dlls-") + windows;
-        list.push_back({strdup(name.c_str()), [=](Checker &c) { PlantedDlls(c, windows); }});
-    }
-    list.push_back({"planted-dlls-unicode-folder",
-                    [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::PackageFolder); }});
-    list.push_back({"planted-dlls-unicode-temp",
-                    [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::TempDirectory); }});
-    list.push_back({"renamed-replaced", [](Checker &c) { Renamed(c, options.installer, true); }});
-    list.push_back(
-        {"renamed-replaced-carrying", [](Checker &c) { Renamed(c, options.carrying, true); }});
-    list.push_back(
-        {"renamed-beside-plants", [](Checker &c) { Renamed(c, options.installer, false); }});
-    list.push_back({"manifest-beside", [](Checker &c) { ManifestBeside(c); }});
-    list.push_back({"short-temp", [](Checker &c) {
-                        // XP gives an administrator the temporary directory in its short
-                        // form, which Wine gives the copy back in the long one.
-                        std::string folder = "C:\\Documents and Settings";
-                        for (const char *part : {"", "\\Setup User", "\\Local Settings", "\\Temp"})
-                            CreateDirectoryW(Wide(folder += part).c_str(), NULL);
-                        wchar_t shortForm[MAX_PATH] = L"";
-                        GetShortPathNameW(Wide(folder).c_str(), shortForm, MAX_PATH);
-                        std::string temp = Utf8(shortForm);
-                        c.Expect(temp.find(' ') == std::string::npos &&
-                                     temp.find('~') != std::string::npos,
-                                 "the temporary directory's short form, got " + Show(temp));
-                        SetEnvironmentVariableW(L"TEMP", shortForm);
-                        SetEnvironmentVariableW(L"TMP", shortForm);
-                        c.Equal(TempDirectory(), temp + "\\", "the temporary directory");
-                        FirstInstallation(c, "winxp", true);
-                    }});
-    list.push_back({"role-switch-in-package", [](Checker &c) {
-                        // Another program starts the installer in its package folder with
-                        // the role switch alone: it installs in place there, starting no
-                        // copy, and never removes itself.
-                        std::string folder = MakeWorkingFolder(c.scenario);
-                        RunOptions run = MakeRun(folder, "winxp", {"ok", "no"});
-                        run.installer = folder + "\\" + expected::ProgramName;
-                        run.commandLine = "/private-copy";
-                        c.Expect(CopyTo(options.installer, run.installer),
-                                 "the installer is in the package folder");
-                        ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
-                        c.Expect(PendingRemovals().find(Lower(folder)) == std::string::npos,
-                                 "nothing of the package folder is to be removed at restart, got " +
-                                     Show(PendingRemovals()));
-                        c.Expect(Exists(run.installer), "the installer is still there");
-                    }});
-    list.push_back({"cancel", [](Checker &c) {
-                        RunResult result = RunInstaller(
-                            MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"cancel"}));
-                        ExpectRun(c, result, 0,
-                                  {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"},
-                                   {DoFilesErrorText, ErrorFlags, "OK"}});
-                        ExpectFiles(c, 4);
-                        ExpectNotRegistered(c);
-                        ExpectLog(c, ExpectedLog(4));
-                    }});
-    list.push_back({"files-missing", [](Checker &c) {
-                        CopyFails(c, {std::begin(PackageFiles), std::end(PackageFiles)}, 0);
-                    }});
-    list.push_back({"third-missing", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2); }});
-    list.push_back(
-        {"third-a-folder", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2, true); }});
-    for (const char *windows : {"win2k", "nt40"}) {
-        std::string name = std::string("watched-temp-") + windows;
-        list.push_back({strdup(name.c_str()), [=](Checker &c) { WatchedFolder(c, windows); }});
-    }
-    list.push_back({"carrying-alone", [](Checker &c) { Carrying(c, "winxp", Beside::Nothing); }});
-    list.push_back({"carrying-nt40", [](Checker &c) { Carrying(c, "nt40", Beside::Nothing); }});
-    list.push_back(
-        {"carrying-beside-others", [](Checker &c) { Carrying(c, "win2k", Beside::OtherFiles); }});
-    list.push_back({"carrying-no-temp",
-                    [](Checker &c) { Carrying(c, "winxp", Beside::NoTemporaryDirectory); }});
-    list.push_back(
-        {"log-hard-link", [](Checker &c) {
-             // Another user of a shared temporary directory made the log's name
-             // a second name of a file the administrator may write.
-             std::string other = WindowsDirectory() + "\\linked.ini";
-             std::string log = TempDirectory() + expected::LogName;
-             c.Expect(WriteWholeFile(other, "[kept]\r\n") &&
-                          CreateHardLinkW(Wide(log).c_str(), Wide(other).c_str(), NULL),
-                      "the log's name is a hard link to " + other);
-             ExpectRun(c,
-                       RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
-                       1, CompleteBoxes);
-             std::string bytes;
-             ReadWholeFile(other, &bytes);
-             c.Equal(bytes, "[kept]\r\n", "the linked file");
-             ExpectRegistered(c);
-         }});
-    list.push_back({"read-only-installed", [](Checker &c) {
-                        for (const char *name : PackageFiles) {
-                            std::string path = DriverDirectory() + "\\" + name;
-                            WriteWholeFile(path, "an older version");
-                            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-                        }
-                        RunResult result = RunInstaller(
-                            MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"}));
-                        ExpectRun(c, result, 1, CompleteBoxes);
-                        ExpectFiles(c, 4);
-                        ExpectRegistered(c);
-                    }});
-    list.push_back(
-        {"second-run", [](Checker &c) {
-             std::string folder = MakeWorkingFolder(c.scenario);
-             ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
-             ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
-             ExpectFiles(c, 4);
-             ExpectRegistered(c);
-             ExpectSettings(c, WindowsDirectory());
-             c.Equal(DefaultPrinter(), DriverName, "default printer");
-             // Wine overwrites an existing printer instead of refusing it with 1802.
-             std::vector<std::string> once = ExpectedLog(4, {"Result = 0"});
-             std::vector<std::string> twice = once;
-             twice.insert(twice.end(), once.begin(), once.end());
-             ExpectLog(c, twice, "log of both runs");
-         }});
-    list.push_back(
-        {"temp-missing", [](Checker &c) {
-             RunOptions run = MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"});
-             run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
-             // No private folder can be made: the installation runs in place.
-             ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
-             ExpectRegistered(c);
-             ExpectSettings(c, WindowsDirectory());
-             c.Expect(GetFileAttributesA("C:\\no-such-folder") == INVALID_FILE_ATTRIBUTES,
-                      "the missing temporary directory is not created");
-             std::string log;
-             c.Expect(!ReadWholeFile(TempDirectory() + expected::LogName, &log),
-                      "no log is written elsewhere");
-         }});
-    list.push_back({"copy-ended", [](Checker &c) {
-                        // End Task on the copy's question: the run ends with the copy's
-                        // status, nothing is left behind, and the next run completes.
-                        std::string folder = MakeWorkingFolder(c.scenario);
-                        RunOptions run = MakeRun(folder, "winxp", {});
-                        run.endAtBox = 1;
-                        run.endStatus = 42;
-                        ExpectRun(c, RunInstaller(run), 42,
-                                  {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"}});
-                        ExpectNotRegistered(c);
-                        ExpectLog(c, ExpectedLog(4), "log of the ended run");
-                        DeleteFileW(Wide(TempDirectory() + expected::LogName).c_str());
-                        ExpectFirstInstallation(c, MakeRun(folder, "winxp", {}), false);
-                    }});
-    list.push_back(
-        {"windir-removed", [](Checker &c) {
-             RunOptions run = MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"});
-             run.removeEnvironment = {"windir"};
-             ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
-             ExpectSettings(c, WindowsDirectory());
-         }});
-    list.push_back(
-        {"ini-kept", [](Checker &c) {
-             std::string ini = WindowsDirectory() + "\\" + expected::IniName;
-             WriteWholeFile(ini, std::string("[Other]\r\nkey=value\r\n[") + expected::IniSection +
-                                     "]\r\nKeep=this\r\n" + expected::IniKey + "=another\r\n");
-             ExpectRun(c,
-                       RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
-                       1, CompleteBoxes);
-             char text[64];
-             GetPrivateProfileStringA("Other", "key", "", text, sizeof text, ini.c_str());
-             c.Equal(text, "value", "[Other] key kept");
-             GetPrivateProfileStringA(expected::IniSection, "Keep", "", text, sizeof text,
-                                      ini.c_str());
-             c.Equal(text, "this", "the setting's section's other key kept");
-             GetPrivateProfileStringA(expected::IniSection, expected::IniKey, "", text, sizeof text,
-                                      ini.c_str());
-             c.Equal(text, expected::IniValue, "the setting");
-         }});
-    list.push_back({"signed-release", [](Checker &c) { SignedRelease(c); }});
-    list.push_back(
-        {"version-info", [](Checker &c) {
-             std::string path = options.installer;
-             DWORD ignored = 0;
-             DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-             c.Expect(size > 0, "the executable carries version information");
-             std::vector<char> data(size + 1);
-             if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
-                 return;
-             VS_FIXEDFILEINFO *fixed = NULL;
-             UINT length = 0;
-             char root[] = "\\";
-             c.Expect(
-                 VerQueryValueA(data.data(), root, reinterpret_cast<void **>(&fixed), &length) &&
-                     fixed,
-                 "fixed version information");
-             if (fixed) {
-                 char version[64];
-                 snprintf(version, sizeof version, "%lu.%lu.%lu.%lu",
-                          static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
-                          static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
-                          static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
-                          static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
-                 c.Equal(version, FOUR_NUMBER_VERSION, "file version");
-                 c.Equal(fixed->dwProductVersionMS, fixed->dwFileVersionMS, "product version");
-                 c.Equal(fixed->dwProductVersionLS, fixed->dwFileVersionLS, "product version");
-             }
-             const char *const strings[][2] = {{"FileDescription", expected::Caption},
-                                               {"ProductName", expected::VersionProduct},
-                                               {"CompanyName", expected::VersionCompany},
-                                               {"LegalCopyright", expected::VersionCopyright},
-                                               {"OriginalFilename", expected::ProgramName},
-                                               {"FileVersion", PRODUCT_VERSION},
-                                               {"ProductVersion", PRODUCT_VERSION}};
-             for (const auto &entry : strings) {
-                 std::string query = std::string("\\StringFileInfo\\040904E4\\") + entry[0];
-                 char *value = NULL;
-                 bool found = VerQueryValueA(data.data(), &query[0],
-                                             reinterpret_cast<void **>(&value), &length) &&
-                              value;
-                 c.Equal(found ? value : "(missing)", entry[1], entry[0]);
-             }
-         }});
-    return list;
-}
+// Every scenario, by the name CTest runs it under: the build reads the
+// names here (cmake/win32.cmake), each at the start of its entry's line.
+const Scenario Table[] = {
+    {"first-nt40-yes", [](Checker &c) { FirstInstallation(c, "nt40", true); }},
+    {"first-nt40-no", [](Checker &c) { FirstInstallation(c, "nt40", false); }},
+    {"first-win2k-yes", [](Checker &c) { FirstInstallation(c, "win2k", true); }},
+    {"first-win2k-no", [](Checker &c) { FirstInstallation(c, "win2k", false); }},
+    {"first-winxp-yes", [](Checker &c) { FirstInstallation(c, "winxp", true); }},
+    {"first-winxp-no", [](Checker &c) { FirstInstallation(c, "winxp", false); }},
+    {"first-win2003-yes", [](Checker &c) { FirstInstallation(c, "win2003", true); }},
+    {"first-win2003-no", [](Checker &c) { FirstInstallation(c, "win2003", false); }},
+    {"refused-nt351", [](Checker &c) { Refused(c, "nt351"); }},
+    {"refused-win95", [](Checker &c) { Refused(c, "win95"); }},
+    {"refused-win98", [](Checker &c) { Refused(c, "win98"); }},
+    {"refused-winme", [](Checker &c) { Refused(c, "winme"); }},
+    {"refused-vista", [](Checker &c) { Refused(c, "vista"); }},
+    {"refused-win7", [](Checker &c) { Refused(c, "win7"); }},
+    {"refused-win10", [](Checker &c) { Refused(c, "win10"); }},
+    {"refused-winxp64", [](Checker &c) { Refused(c, "winxp64"); }},
+    {"refused-win2003-64", [](Checker &c) { Refused(c, "win2003-64"); }},
+    {"planted-dlls-winxp", [](Checker &c) { PlantedDlls(c, "winxp"); }},
+    {"planted-dlls-nt40", [](Checker &c) { PlantedDlls(c, "nt40"); }},
+    {"planted-dlls-unicode-folder",
+     [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::PackageFolder); }},
+    {"planted-dlls-unicode-temp",
+     [](Checker &c) { PlantedDlls(c, "winxp", Unspelled::TempDirectory); }},
+    {"renamed-replaced", [](Checker &c) { Renamed(c, options.installer, true); }},
+
+    {"renamed-replaced-carrying", [](Checker &c) { Renamed(c, options.carrying, true); }},
+
+    {"renamed-beside-plants", [](Checker &c) { Renamed(c, options.installer, false); }},
+    {"manifest-beside", [](Checker &c) { ManifestBeside(c); }},
+    {"short-temp",
+     [](Checker &c) {
+         // XP gives an administrator the temporary directory in its short
+         // form, which Wine gives the copy back in the long one.
+         std::string folder = "C:\\Documents and Settings";
+         for (const char *part : {"", "\\Setup User", "\\Local Settings", "\\Temp"})
+             CreateDirectoryW(Wide(folder += part).c_str(), NULL);
+         wchar_t shortForm[MAX_PATH] = L"";
+         GetShortPathNameW(Wide(folder).c_str(), shortForm, MAX_PATH);
+         std::string temp = Utf8(shortForm);
+         c.Expect(temp.find(' ') == std::string::npos && temp.find('~') != std::string::npos,
+                  "the temporary directory's short form, got " + Show(temp));
+         SetEnvironmentVariableW(L"TEMP", shortForm);
+         SetEnvironmentVariableW(L"TMP", shortForm);
+         c.Equal(TempDirectory(), temp + "\\", "the temporary directory");
+         FirstInstallation(c, "winxp", true);
+     }},
+    {"role-switch-in-package",
+     [](Checker &c) {
+         // Another program starts the installer in its package folder with
+         // the role switch alone: it installs in place there, starting no
+         // copy, and never removes itself.
+         std::string folder = MakeWorkingFolder(c.scenario);
+         RunOptions run = MakeRun(folder, "winxp", {"ok", "no"});
+         run.installer = folder + "\\" + expected::ProgramName;
+         run.commandLine = "/private-copy";
+         c.Expect(CopyTo(options.installer, run.installer),
+                  "the installer is in the package folder");
+         ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
+         c.Expect(PendingRemovals().find(Lower(folder)) == std::string::npos,
+                  "nothing of the package folder is to be removed at restart, got " +
+                      Show(PendingRemovals()));
+         c.Expect(Exists(run.installer), "the installer is still there");
+     }},
+    {"cancel",
+     [](Checker &c) {
+         RunResult result =
+             RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"cancel"}));
+         ExpectRun(c, result, 0,
+                   {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"},
+                    {DoFilesErrorText, ErrorFlags, "OK"}});
+         ExpectFiles(c, 4);
+         ExpectNotRegistered(c);
+         ExpectLog(c, ExpectedLog(4));
+     }},
+    {"files-missing",
+     [](Checker &c) {
+         CopyFails(c, {std::begin(PackageFiles), std::end(PackageFiles)}, 0);
+     }},
+    {"third-missing", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2); }},
+
+    {"third-a-folder", [](Checker &c) { CopyFails(c, {PackageFiles[2]}, 2, true); }},
+    {"watched-temp-win2k", [](Checker &c) { WatchedFolder(c, "win2k"); }},
+    {"watched-temp-nt40", [](Checker &c) { WatchedFolder(c, "nt40"); }},
+    {"carrying-alone", [](Checker &c) { Carrying(c, "winxp", Beside::Nothing); }},
+    {"carrying-nt40", [](Checker &c) { Carrying(c, "nt40", Beside::Nothing); }},
+
+    {"carrying-beside-others", [](Checker &c) { Carrying(c, "win2k", Beside::OtherFiles); }},
+    {"carrying-no-temp", [](Checker &c) { Carrying(c, "winxp", Beside::NoTemporaryDirectory); }},
+
+    {"log-hard-link",
+     [](Checker &c) {
+         // Another user of a shared temporary directory made the log's name
+         // a second name of a file the administrator may write.
+         std::string other = WindowsDirectory() + "\\linked.ini";
+         std::string log = TempDirectory() + expected::LogName;
+         c.Expect(WriteWholeFile(other, "[kept]\r\n") &&
+                      CreateHardLinkW(Wide(log).c_str(), Wide(other).c_str(), NULL),
+                  "the log's name is a hard link to " + other);
+         ExpectRun(c, RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
+                   1, CompleteBoxes);
+         std::string bytes;
+         ReadWholeFile(other, &bytes);
+         c.Equal(bytes, "[kept]\r\n", "the linked file");
+         ExpectRegistered(c);
+     }},
+    {"read-only-installed",
+     [](Checker &c) {
+         for (const char *name : PackageFiles) {
+             std::string path = DriverDirectory() + "\\" + name;
+             WriteWholeFile(path, "an older version");
+             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+         }
+         RunResult result =
+             RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"}));
+         ExpectRun(c, result, 1, CompleteBoxes);
+         ExpectFiles(c, 4);
+         ExpectRegistered(c);
+     }},
+
+    {"second-run",
+     [](Checker &c) {
+         std::string folder = MakeWorkingFolder(c.scenario);
+         ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
+         ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
+         ExpectFiles(c, 4);
+         ExpectRegistered(c);
+         ExpectSettings(c, WindowsDirectory());
+         c.Equal(DefaultPrinter(), DriverName, "default printer");
+         // Wine overwrites an existing printer instead of refusing it with 1802.
+         std::vector<std::string> once = ExpectedLog(4, {"Result = 0"});
+         std::vector<std::string> twice = once;
+         twice.insert(twice.end(), once.begin(), once.end());
+         ExpectLog(c, twice, "log of both runs");
+     }},
+
+    {"temp-missing",
+     [](Checker &c) {
+         RunOptions run = MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"});
+         run.setEnvironment = {{"TEMP", "C:\\no-such-folder"}, {"TMP", "C:\\no-such-folder"}};
+         // No private folder can be made: the installation runs in place.
+         ExpectRun(c, RunInstaller(run), 1, CompleteBoxes, ShownBy::Installer);
+         ExpectRegistered(c);
+         ExpectSettings(c, WindowsDirectory());
+         c.Expect(GetFileAttributesA("C:\\no-such-folder") == INVALID_FILE_ATTRIBUTES,
+                  "the missing temporary directory is not created");
+         std::string log;
+         c.Expect(!ReadWholeFile(TempDirectory() + expected::LogName, &log),
+                  "no log is written elsewhere");
+     }},
+    {"copy-ended",
+     [](Checker &c) {
+         // End Task on the copy's question: the run ends with the copy's
+         // status, nothing is left behind, and the next run completes.
+         std::string folder = MakeWorkingFolder(c.scenario);
+         RunOptions run = MakeRun(folder, "winxp", {});
+         run.endAtBox = 1;
+         run.endStatus = 42;
+         ExpectRun(c, RunInstaller(run), 42,
+                   {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"}});
+         ExpectNotRegistered(c);
+         ExpectLog(c, ExpectedLog(4), "log of the ended run");
+         DeleteFileW(Wide(TempDirectory() + expected::LogName).c_str());
+         ExpectFirstInstallation(c, MakeRun(folder, "winxp", {}), false);
+     }},
+
+    {"windir-removed",
+     [](Checker &c) {
+         RunOptions run = MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"});
+         run.removeEnvironment = {"windir"};
+         ExpectRun(c, RunInstaller(run), 1, CompleteBoxes);
+         ExpectSettings(c, WindowsDirectory());
+     }},
+
+    {"ini-kept",
+     [](Checker &c) {
+         std::string ini = WindowsDirectory() + "\\" + expected::IniName;
+         WriteWholeFile(ini, std::string("[Other]\r\nkey=value\r\n[") + expected::IniSection +
+                                 "]\r\nKeep=this\r\n" + expected::IniKey + "=another\r\n");
+         ExpectRun(c, RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"})),
+                   1, CompleteBoxes);
+         char text[64];
+         GetPrivateProfileStringA("Other", "key", "", text, sizeof text, ini.c_str());
+         c.Equal(text, "value", "[Other] key kept");
+         GetPrivateProfileStringA(expected::IniSection, "Keep", "", text, sizeof text, ini.c_str());
+         c.Equal(text, "this", "the setting's section's other key kept");
+         GetPrivateProfileStringA(expected::IniSection, expected::IniKey, "", text, sizeof text,
+                                  ini.c_str());
+         c.Equal(text, expected::IniValue, "the setting");
+     }},
+    {"signed-release", [](Checker &c) { SignedRelease(c); }},
+
+    {"version-info",
+     [](Checker &c) {
+         std::string path = options.installer;
+         DWORD ignored = 0;
+         DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+         c.Expect(size > 0, "the executable carries version information");
+         std::vector<char> data(size + 1);
+         if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+             return;
+         VS_FIXEDFILEINFO *fixed = NULL;
+         UINT length = 0;
+         char root[] = "\\";
+         c.Expect(VerQueryValueA(data.data(), root, reinterpret_cast<void **>(&fixed), &length) &&
+                      fixed,
+                  "fixed version information");
+         if (fixed) {
+             char version[64];
+             snprintf(version, sizeof version, "%lu.%lu.%lu.%lu",
+                      static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+                      static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+                      static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+                      static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+             c.Equal(version, FOUR_NUMBER_VERSION, "file version");
+             c.Equal(fixed->dwProductVersionMS, fixed->dwFileVersionMS, "product version");
+             c.Equal(fixed->dwProductVersionLS, fixed->dwFileVersionLS, "product version");
+         }
+         const char *const strings[][2] = {{"FileDescription", expected::Caption},
+                                           {"ProductName", expected::VersionProduct},
+                                           {"CompanyName", expected::VersionCompany},
+                                           {"LegalCopyright", expected::VersionCopyright},
+                                           {"OriginalFilename", expected::ProgramName},
+                                           {"FileVersion", PRODUCT_VERSION},
+                                           {"ProductVersion", PRODUCT_VERSION}};
+         for (const auto &entry : strings) {
+             std::string query = std::string("\\StringFileInfo\\040904E4\\") + entry[0];
+             char *value = NULL;
+             bool found = VerQueryValueA(data.data(), &query[0], reinterpret_cast<void **>(&value),
+                                         &length) &&
+                          value;
+             c.Equal(found ? value : "(missing)", entry[1], entry[0]);
+         }
+     }},
+};
 
 } // namespace
 
 int ListScenarios()
 {
-    for (const Scenario &s : Scenarios())
+    for (const Scenario &s : Table)
         printf("%s\n", s.name);
     return 0;
 }
 
 int RunScenario(const std::string &name)
 {
-    for (const Scenario &s : Scenarios()) {
+    for (const Scenario &s : Table) {
         if (name != s.name)
             continue;
         Checker check;

@@ -105,6 +105,7 @@ root=$source program=check_release.sh
 source "$source/scripts/lib/options.sh"
 source "$source/scripts/lib/names.sh"
 exe=$(program_name)
+caption=$(header_text INSTALLER_CAPTION)
 mapfile -t files < <(package_names)
 release_name=$(sed -n 's/^release_name=//p' "$source/scripts/release")
 version=$(sed -n 's/^project([A-Za-z0-9_]* VERSION \([^ )]*\).*/\1/p' "$source/CMakeLists.txt")
@@ -228,8 +229,8 @@ single_line="the single program, carrying its package's files"
 # line "Program started:" must end with, the package it must install, and
 # what the private copy that shows the boxes must be.
 runs=(
-    "the release's single program|--program $shipped --windows nt40 --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$shipped" | cut -d ' ' -f 1), $single_line|$vendor|byte for byte"
-    "the signed single program|--program $single --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$single" | cut -d ' ' -f 1), $single_line|$source/sample-package|up to its signature"
+    "the release's single program|--program $shipped --package $vendor --windows nt40 --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$shipped" | cut -d ' ' -f 1), $single_line|$vendor|byte for byte"
+    "the signed single program|--program $single --package $source/sample-package --answers ok,no|0|0|\\$name.exe, SHA-256 $(sha256sum <"$single" | cut -d ' ' -f 1), $single_line|$source/sample-package|up to its signature"
     "the archive's program, unpacked|--program $unpacked/$exe --package $unpacked --answers ok,no|0|0|\\$exe, SHA-256 $(sha256sum <"$unpacked/$exe" | cut -d ' ' -f 1), the program that installs the files beside it|$vendor|byte for byte"
     "the single program --carrying builds|--carrying --package $vendor --answers ok,no|0|0|, $single_line|$vendor|byte for byte"
     "a run over another package's files|--keep --windows win98|1|${#files[@]}|, the program that installs the files beside it||"
@@ -252,6 +253,8 @@ for row in "${runs[@]}"; do
         [ "$(grep -c '^Problem:' "$work/run.log")" -eq "$problems" ] ||
         fail "scripts/run, $why: $(grep -c '^Problem:' "$work/run.log") Problem lines, expected $problems: $(grep '^Problem:' "$work/run.log")"
     [ "$problems" -gt 0 ] && continue
+    [ "$(grep -c "^  \".*\" \[[A-Za-z,]*\] caption \"$caption\" flags " "$work/run.log")" -eq 3 ] ||
+        fail "scripts/run, $why: the report does not give each of three boxes with its caption: $(grep -A3 '^Message boxes' "$work/run.log")"
     grep -q "^Private copy: SHA-256 [0-9a-f]*, the program started, $copy\$" "$work/run.log" ||
         fail "scripts/run, $why: $(grep '^Private copy' "$work/run.log"); expected the program started, $copy"
     for file in "${files[@]}"; do
@@ -260,11 +263,22 @@ for row in "${runs[@]}"; do
     done
 done
 
+# Answers that no box asked for, after a refusal: said, and no problem.
+env -u DISPLAY "$source/scripts/run" --windows win98 --answers ok,yes </dev/null >"$work/run.log" 2>&1
+status=$?
+[ "$status" -eq 0 ] && grep -q '^Answers not used: ok,yes ' "$work/run.log" && ! grep -q '^Problem:' "$work/run.log" ||
+    { cat "$work/run.log"; fail "scripts/run, answers left over after a refusal: exit status $status"; }
+# A program given alone is compared with nothing, and says so.
+env -u DISPLAY "$source/scripts/run" --program "$shipped" --answers ok,no </dev/null >"$work/run.log" 2>&1
+status=$?
+[ "$status" -eq 0 ] && grep -q '^Installed files compared with: nothing ' "$work/run.log" ||
+    { cat "$work/run.log"; fail "scripts/run --program without --package: exit status $status, or it does not say it compares with nothing"; }
+
 # The single program damaged on the way (the byte changed above): its
 # launcher leaves that file out, and the installation stops at it as at a
 # file that cannot be copied, with the same boxes.
 env -u DISPLAY "$source/scripts/run" --program "$work/tampered.exe" </dev/null >"$work/run.log" 2>&1
-grep -qF "\" .\\${files[1]} => \\n " "$work/run.log" && grep -qF '"Error 01: (DoFiles)" [OK]' "$work/run.log" &&
+grep -qF "\" .\\${files[1]} => \\n " "$work/run.log" && grep -qF "\"$(expected_text DoFilesErrorText)\" [OK]" "$work/run.log" &&
     grep -q '^Exit status: 0$' "$work/run.log" ||
     { cat "$work/run.log"; fail "scripts/run, a damaged single program: not stopped at ${files[1]}"; }
 

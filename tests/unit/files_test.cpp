@@ -1,6 +1,9 @@
 // Copying the driver files and the installation question.
 #include "fixture.h"
 
+#include <string.h>
+
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -102,12 +105,20 @@ TEST_F(FilesTest, AnInstallationQuestionThatCannotBeShownIsNoConsent)
 
 TEST_F(FilesTest, ADriverDirectoryTooLongForADestinationIsAFailedCopy)
 {
-    // 256 bytes hold the directory, "\", the name and the NUL: the names have
-    // 11, 11, 10 and 12 characters, so 242 fits them all and 243 all but the last.
+    // 256 bytes hold the directory, "\", the name and the NUL: the longest
+    // name fits the longest directory that takes them all; one character more,
+    // and the copies stop at the first name of that length.
+    size_t longestName = 0;
+    for (const char *name : expected::PackageFiles)
+        longestName = std::max(longestName, strlen(name));
+    int firstLongest = 0;
+    while (strlen(expected::PackageFiles[firstLongest]) != longestName)
+        ++firstLongest;
+    const size_t longest = 256 - 2 - longestName;
     struct {
         size_t length;
         int copied; // files copied before the failure; 4 means none failed
-    } cases[] = {{242, 4}, {243, 3}, {250, 0}, {255, 0}};
+    } cases[] = {{longest, 4}, {longest + 1, firstLongest}, {255, 0}};
     for (auto &c : cases) {
         StartOver();
         memset(DriverDirectory, 0, sizeof DriverDirectory);

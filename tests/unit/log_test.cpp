@@ -1,6 +1,8 @@
 // The install log, checked in the file the stand-in's file system holds.
 #include "fixture.h"
 
+#include <string.h>
+
 #include <string>
 
 namespace {
@@ -10,15 +12,15 @@ class LogTest : public InstallerTest {};
 TEST_F(LogTest, AnEntryStartsWithDateAndTimeAndEndsInCrLf)
 {
     standin::M().clock = {2004, 3, 6, 6, 9, 5, 7, 0}; // 6 March 2004, 9:05:07
-    WriteLog("Copied %s", ".\\SCRIVOX.PPD");
-    EXPECT_EQ(standin::FileContents(LogPath), "03/06/04 09:05:07 Copied .\\SCRIVOX.PPD\r\n");
+    WriteLog("Copied %s", ".\\A.PPD");
+    EXPECT_EQ(standin::FileContents(LogPath), "03/06/04 09:05:07 Copied .\\A.PPD\r\n");
     EXPECT_EQ(standin::FileAttributes(LogPath), (DWORD)FILE_ATTRIBUTE_ARCHIVE)
         << "the log is made an ordinary file, open to the next entry";
 
     standin::M().clock = {2010, 12, 5, 31, 23, 59, 58, 999};
     WriteLog("Result = %d", 5);
     EXPECT_EQ(standin::FileContents(LogPath),
-              "03/06/04 09:05:07 Copied .\\SCRIVOX.PPD\r\n12/31/10 23:59:58 Result = 5\r\n");
+              "03/06/04 09:05:07 Copied .\\A.PPD\r\n12/31/10 23:59:58 Result = 5\r\n");
 }
 
 TEST_F(LogTest, TheStartEntrySpansTwoLinesAndEveryLineFeedBecomesCrLf)
@@ -223,11 +225,12 @@ TEST_F(LogTest, AnUnopenableLogIsSkippedAndTheRunGoesOn)
 
 TEST_F(LogTest, ATemporaryDirectoryTooLongForThePathMeansNoEntry)
 {
-    // 512 bytes hold a directory of up to 500 characters, "Scrivox.log" and the NUL.
+    // 512 bytes hold the directory (its backslash included), the log's name and the NUL.
+    const size_t longest = 512 - 1 - strlen(expected::LogName);
     struct {
         size_t length;
         bool written;
-    } cases[] = {{500, true}, {501, false}, {600, false}};
+    } cases[] = {{longest, true}, {longest + 1, false}, {600, false}};
     for (auto &c : cases) {
         StartOver();
         std::string directory = "C:\\" + std::string(c.length - 4, 'T') + "\\";

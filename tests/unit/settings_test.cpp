@@ -60,7 +60,7 @@ TEST_F(SettingsTest, AFailedKeyCreationIsLoggedAndSkipsTheValues)
     WriteDriverSettings();
     EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Result = 5"}));
     EXPECT_TRUE(standin::CallsTo("RegSetValueExA").empty());
-    EXPECT_EQ(Ini(IniPath), "1") << "the INI value is still written";
+    EXPECT_EQ(Ini(IniPath), expected::IniValue) << "the INI value is still written";
 }
 
 TEST_F(SettingsTest, ASecondRunOpensTheExistingKeyAndWritesTheSameData)
@@ -106,11 +106,12 @@ TEST_F(SettingsTest, LogDirFallsBackToTheWindowsDirectory)
 
 TEST_F(SettingsTest, AWindowsDirectoryTooLongForTheIniPathSkipsOnlyTheIni)
 {
-    // 128 bytes hold a directory of up to 116 characters, "\outval.ini" and the NUL.
+    // 128 bytes hold the directory, "\", the INI file's name and the NUL.
+    const size_t longest = 128 - 2 - strlen(expected::IniName);
     struct {
         size_t length;
         bool written;
-    } cases[] = {{116, true}, {117, false}, {300, false}};
+    } cases[] = {{longest, true}, {longest + 1, false}, {300, false}};
     for (auto &c : cases) {
         StartOver();
         std::string directory = "C:\\" + std::string(c.length - 3, 'W');

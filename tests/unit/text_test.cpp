@@ -138,7 +138,7 @@ TEST(TextHelpers, FormatTextsAndPercentSigns)
         FormatCase c;
         const char *first, *second;
     } cases[] = {
-        {{"Copied %s", 40, 1, "Copied .\\SCRIVOX.PPD"}, ".\\SCRIVOX.PPD", NULL},
+        {{"Copied %s", 40, 1, "Copied .\\A.PPD"}, ".\\A.PPD", NULL},
         {{" %s => \n %s", 40, 1, " .\\A => \n C:\\D\\A"}, ".\\A", "C:\\D\\A"},
         {{"%s|%s", 40, 1, "(null)|"}, NULL, ""},
         {{"100%% %x %", 40, 1, "100% %x %"}, NULL, NULL},
