@@ -26,6 +26,8 @@ add_executable(unit_tests
     tests/unit/default_printer_test.cpp
     tests/unit/libraries_test.cpp
     tests/unit/launcher_test.cpp
+    tests/unit/sha256_test.cpp
+    tests/machine/sha256.cpp
 )
 target_link_libraries(unit_tests PRIVATE installer standin GTest::gtest GTest::gtest_main)
 target_compile_options(unit_tests PRIVATE ${WARNINGS})

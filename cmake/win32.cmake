@@ -150,8 +150,12 @@ target_link_options(planted_dll PRIVATE -s -static-libgcc -Wl,--kill-at)
 target_link_libraries(planted_dll PRIVATE kernel32)
 
 # The end-to-end test driver, a Win32 program run under Wine beside the installer.
-add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp tests/e2e/machine.cpp tests/e2e/checks.cpp
-    tests/e2e/scenarios.cpp tests/e2e/loads.cpp tests/e2e/report.cpp tests/e2e/firstbox.cpp)
+# It shares with the check kit what both do on a Windows machine (tests/machine).
+set(MACHINE_SOURCES tests/machine/run.cpp tests/machine/state.cpp tests/machine/checks.cpp
+    tests/machine/words.cpp tests/machine/sha256.cpp)
+add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp tests/e2e/checks.cpp
+    tests/e2e/scenarios.cpp tests/e2e/loads.cpp tests/e2e/report.cpp tests/e2e/firstbox.cpp
+    ${MACHINE_SOURCES})
 target_include_directories(e2e_driver PRIVATE tests)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)

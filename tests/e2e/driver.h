@@ -39,8 +39,6 @@ struct DriverOptions {
 };
 extern DriverOptions options;
 
-// Text as a C literal would show it: quoted, with \n, \r and \0 spelled out.
-std::string Show(const std::string &text);
 // A working folder holding the package's files, less those named in `omit`.
 std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::string> omit = {});
 // A run of the installer in that folder. `windows` is a Windows version as
@@ -48,8 +46,6 @@ std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::stri
 // 64-bit prefix; wine.sh picks the prefix by the "64").
 RunOptions MakeRun(const std::string &folder, const std::string &windows,
                    std::vector<std::string> answers);
-// outval.ini in the Windows directory, or "(no file)".
-std::string IniBytes();
 
 int ListScenarios();
 int RunScenario(const std::string &name);

@@ -62,14 +62,19 @@ size_t TraceSize()
 // plants work in this prefix: a program that imports USER32 and the spooler,
 // started under the installer's name beside them, is taken over. Otherwise a
 // run beside them would prove nothing.
-bool Plant(Checker &check, const std::string &folder, const std::string &windows)
+void PreferPlants(const std::string &program)
 {
     for (std::string planted : PlantedNames) {
         planted = Lower(planted);
         if (planted.size() > 4 && planted.compare(planted.size() - 4, 4, ".dll") == 0)
             planted.resize(planted.size() - 4); // as Wine names an override
-        SetInstallerDefault("DllOverrides", planted.c_str(), "native,builtin");
+        SetInstallerDefault("DllOverrides", planted.c_str(), "native,builtin", program);
     }
+}
+
+bool Plant(Checker &check, const std::string &folder, const std::string &windows)
+{
+    PreferPlants();
     auto plant = [&](const std::string &where) {
         bool planted = true;
         for (const char *plantedName : PlantedNames)

@@ -7,10 +7,11 @@
 #include <algorithm>
 
 #include "expected.h"
+#include "machine/sha256.h"
+#include "machine/words.h"
 
 using expected::DriverName;
 using expected::PackageFiles;
-using expected::ProductKey;
 
 namespace {
 
@@ -26,46 +27,6 @@ std::vector<std::string> Split(const std::string &list)
         start = comma + 1;
     }
     return items;
-}
-
-// The SHA-256 of the bytes, in hexadecimal; "?" where the system cannot make one.
-std::string Sha256(const std::string &bytes)
-{
-    HCRYPTPROV provider;
-    HCRYPTHASH hash = 0;
-    BYTE digest[32];
-    DWORD size = sizeof digest;
-    if (!CryptAcquireContextA(&provider, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
-        return "?";
-    bool made = CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
-    made = made &&
-           CryptHashData(hash, reinterpret_cast<const BYTE *>(bytes.data()),
-                         static_cast<DWORD>(bytes.size()), 0) &&
-           CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == sizeof digest;
-    if (hash)
-        CryptDestroyHash(hash);
-    CryptReleaseContext(provider, 0);
-    std::string hex;
-    for (BYTE byte : digest) {
-        char two[3];
-        snprintf(two, sizeof two, "%02x", byte);
-        hex += two;
-    }
-    return made ? hex : "?";
-}
-
-// A file's last-write time, as "YYYY-MM-DD HH:MM:SS UTC"; "?" where it cannot be had.
-std::string LastWritten(const std::string &path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    SYSTEMTIME time;
-    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
-        !FileTimeToSystemTime(&data.ftLastWriteTime, &time))
-        return "?";
-    char text[32];
-    snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u UTC", time.wYear, time.wMonth,
-             time.wDay, time.wHour, time.wMinute, time.wSecond);
-    return text;
 }
 
 void PrintLines(const char *title, const std::vector<std::string> &lines)
@@ -115,8 +76,7 @@ int Report()
     for (const BoxSeen &box : result.boxes) {
         char flags[16];
         snprintf(flags, sizeof flags, "0x%04X", box.flags);
-        boxes.push_back(Show(box.text) + " [" + box.buttons + "] caption " + Show(box.title) +
-                        (box.traced ? std::string(" flags ") + flags : ""));
+        boxes.push_back(BoxWords(box) + (box.traced ? std::string(" flags ") + flags : ""));
     }
     PrintLines("Message boxes:", boxes);
     // Answers no box asked for (after a refusal, say) are said, and are no
@@ -138,12 +98,9 @@ int Report()
     for (const BoxSeen &box : result.boxes) {
         if (Lower(box.program) == Lower(result.installer))
             continue;
-        bool same = box.programFile == expected::PrivateCopyOf(program);
-        printf("Private copy: SHA-256 %s, %s\n", Sha256(box.programFile).c_str(),
-               !same                        ? "not the program started"
-               : box.programFile == program ? "the program started, byte for byte"
-                                            : "the program started, up to its signature");
-        if (!same)
+        std::string words = PrivateCopyWords(box.programFile, program);
+        printf("Private copy: SHA-256 %s, %s\n", Sha256(box.programFile).c_str(), words.c_str());
+        if (words == "not the program started")
             copyProblem = box.program + " (" + std::to_string(box.programFile.size()) +
                           " bytes) is not the program started";
         break;
@@ -154,18 +111,15 @@ int Report()
     if (!copyProblem.empty())
         printf("Problem: %s\n", copyProblem.c_str());
 
-    std::string log;
-    ReadWholeFile(TempDirectory() + expected::LogName, &log);
     PrintLines(("Log entries added to " + TempDirectory() + expected::LogName + ":").c_str(),
-               expected::ReadLog(log.substr(std::min(logBefore.size(), log.size()))).messages);
+               LogEntriesAfter(logBefore.size()));
     // Each installed file, and whether it is the package's byte for byte.
     std::vector<std::string> files, foreign;
     for (const char *file : PackageFiles) {
         std::string bytes, package, path = DriverDirectory() + "\\" + file;
         if (!ReadWholeFile(path, &bytes))
             continue;
-        files.push_back(path + " (" + std::to_string(bytes.size()) + " bytes, SHA-256 " +
-                        Sha256(bytes) + ", last written " + LastWritten(path) + ")");
+        files.push_back(FileWords(path, bytes));
         if (!options.expect.empty() && ReadWholeFile(options.expect + "\\" + file, &package) &&
             bytes != package)
             foreign.push_back(path + " is not the package's " + file + " byte for byte (" +
@@ -182,29 +136,13 @@ int Report()
     PrinterState printer = ReadPrinter(DriverName);
     std::vector<std::string> spooler;
     if (driver.found)
-        spooler.push_back(std::string("driver \"") + DriverName + "\": " + driver.driverPath +
-                          ", " + driver.dataFile + ", " + driver.configFile + ", data type " +
-                          driver.dataType);
+        spooler.push_back(DriverWords(DriverName, driver));
     if (printer.found)
-        spooler.push_back("printer \"" + printer.name + "\" on " + printer.port + ", driver \"" +
-                          printer.driver + "\", " + printer.printProcessor + ", " +
-                          printer.dataType);
+        spooler.push_back(PrinterWords(printer));
     PrintLines("Spooler:", spooler);
-    std::vector<std::string> settings;
-    for (const char *name : {expected::LogDirValue, expected::TrueTypeValue}) {
-        RegistryValue value = ReadUserValue(ProductKey, name);
-        if (value.found)
-            settings.push_back(std::string("HKCU\\") + ProductKey + " " + name + " = " +
-                               Show(value.data.substr(0, value.data.find('\0'))) +
-                               (value.type == REG_SZ ? " (REG_SZ)" : ""));
-    }
-    std::string ini = IniBytes();
-    if (ini != "(no file)")
-        settings.push_back(WindowsDirectory() + "\\" + expected::IniName + ": " + Show(ini));
-    PrintLines("Settings:", settings);
+    PrintLines("Settings:", SettingsWords());
     std::string after = DefaultPrinter();
-    printf("Default printer: %s%s\n", after.empty() ? "(none)" : after.c_str(),
-           after == before ? " (unchanged)" : " (changed)");
+    printf("Default printer: %s\n", DefaultPrinterWords(before, after).c_str());
     return result.finished && result.problems.empty() && foreign.empty() && copyProblem.empty() ? 0
                                                                                                 : 1;
 }

@@ -1,26 +1,10 @@
 // What the driver's commands do alike: the working folder a run starts in,
-// the run itself, and texts shown as C literals.
+// the run itself.
 #include "driver.h"
 
 #include <algorithm>
 
 #include "expected.h"
-
-std::string Show(const std::string &text)
-{
-    std::string shown = "\"";
-    for (char c : text) {
-        if (c == '\n')
-            shown += "\\n";
-        else if (c == '\r')
-            shown += "\\r";
-        else if (c == '\0')
-            shown += "\\0";
-        else
-            shown += c;
-    }
-    return shown + "\"";
-}
 
 std::string MakeWorkingFolder(const std::string &scenario, std::vector<std::string> omit)
 {
@@ -54,12 +38,4 @@ RunOptions MakeRun(const std::string &folder, const std::string &windows,
     run.answers = std::move(answers);
     run.relayFile = options.relay;
     return run;
-}
-
-std::string IniBytes()
-{
-    std::string bytes;
-    if (!ReadWholeFile(WindowsDirectory() + "\\" + expected::IniName, &bytes))
-        return "(no file)";
-    return bytes;
 }

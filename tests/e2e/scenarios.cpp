@@ -32,7 +32,7 @@ void FirstInstallation(Checker &check, const std::string &windows, bool yes)
 // System32 as well as SysWOW64), and nothing registered.
 void ExpectNothingInstalled(Checker &check)
 {
-    ExpectFiles(check, 0);
+    ExpectFiles(check, 0, options.package);
     std::vector<std::string> found;
     for (const char *file : PackageFiles) {
         std::vector<std::string> copies = FindFiles(WindowsDirectory(), file);
@@ -69,7 +69,7 @@ void CopyFails(Checker &check, const std::vector<std::string> &omit, int failed,
     std::string failure = expected::CopyFailureText(PackageFiles[failed], DriverDirectory());
     ExpectRun(check, result, 0,
               {{failure.c_str(), ErrorFlags, "OK"}, {DoFilesErrorText, ErrorFlags, "OK"}});
-    ExpectFiles(check, failed);
+    ExpectFiles(check, failed, options.package);
     ExpectNotRegistered(check);
     ExpectLog(check, ExpectedLog(failed));
 }
@@ -268,7 +268,7 @@ const Scenario Table[] = {
          ExpectRun(c, result, 0,
                    {{InstallQuestionText, InstallQuestionFlags, "OK,Cancel"},
                     {DoFilesErrorText, ErrorFlags, "OK"}});
-         ExpectFiles(c, 4);
+         ExpectFiles(c, 4, options.package);
          ExpectNotRegistered(c);
          ExpectLog(c, ExpectedLog(4));
      }},
@@ -313,7 +313,7 @@ const Scenario Table[] = {
          RunResult result =
              RunInstaller(MakeRun(MakeWorkingFolder(c.scenario), "winxp", {"ok", "no"}));
          ExpectRun(c, result, 1, CompleteBoxes);
-         ExpectFiles(c, 4);
+         ExpectFiles(c, 4, options.package);
          ExpectRegistered(c);
      }},
 
@@ -322,7 +322,7 @@ const Scenario Table[] = {
          std::string folder = MakeWorkingFolder(c.scenario);
          ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
          ExpectRun(c, RunInstaller(MakeRun(folder, "winxp", {"ok", "yes"})), 1, CompleteBoxes);
-         ExpectFiles(c, 4);
+         ExpectFiles(c, 4, options.package);
          ExpectRegistered(c);
          ExpectSettings(c, WindowsDirectory());
          c.Equal(DefaultPrinter(), DriverName, "default printer");

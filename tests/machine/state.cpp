@@ -1,6 +1,6 @@
 // What the machine holds, read back after a run: files and folders, the
 // spooler's driver and printer, the default printer and the registry.
-#include "harness.h"
+#include "machine.h"
 
 #include <winspool.h>
 
@@ -39,13 +39,27 @@ static void FindFilesBelow(const std::string &folder, const char *name,
 
 std::vector<std::string> FindFiles(const std::string &folder, const char *name)
 {
+    typedef BOOL(WINAPI * RedirectionEntry)(PVOID *);
+    // XP x64 and Server 2003 SP1 on; failing outside WOW64.
+    auto disable = SystemEntry<RedirectionEntry>("kernel32.dll", "Wow64DisableWow64FsRedirection");
+    auto revert = SystemEntry<RedirectionEntry>("kernel32.dll", "Wow64RevertWow64FsRedirection");
     std::vector<std::string> found;
     PVOID redirection = NULL;
-    BOOL redirected = Wow64DisableWow64FsRedirection(&redirection); // fails outside WOW64
+    BOOL redirected = disable != NULL && revert != NULL && disable(&redirection);
     FindFilesBelow(folder, name, &found);
     if (redirected)
-        Wow64RevertWow64FsRedirection(redirection);
+        revert(&redirection);
     return found;
+}
+
+bool Exists(const std::string &path)
+{
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CopyTo(const std::string &from, const std::string &to)
+{
+    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE);
 }
 
 bool ReadWholeFile(const std::string &path, std::string *contents)
@@ -153,13 +167,46 @@ PrinterState ReadPrinter(const char *name)
     return state;
 }
 
+bool IsPrivateCopy(const std::string &path)
+{
+    std::string prefix = Lower(LongForm(TempDirectory()) + expected::PrivateFolderPrefix);
+    std::string name = Lower(std::string("\\") + expected::ProgramName);
+    std::string lower = Lower(path);
+    if (lower.size() != prefix.size() + 16 + name.size() ||
+        lower.compare(0, prefix.size(), prefix) ||
+        lower.compare(prefix.size() + 16, name.size(), name))
+        return false;
+    return lower.find_first_not_of("0123456789abcdef", prefix.size()) == prefix.size() + 16;
+}
+
+std::string PendingRemovals()
+{
+    RegistryValue pending =
+        ReadValue(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                  "PendingFileRenameOperations");
+    return Lower(pending.data);
+}
+
+std::string IniBytes()
+{
+    std::string bytes;
+    if (!ReadWholeFile(WindowsDirectory() + "\\" + expected::IniName, &bytes))
+        return "(no file)";
+    return bytes;
+}
+
+// The spooler's answer where it has one (2000 and later), else the printer
+// that win.ini's device entry names, as NT 4.0 keeps the default.
 std::string DefaultPrinter()
 {
+    typedef BOOL(WINAPI * DefaultEntry)(LPSTR, LPDWORD);
+    auto query = SystemEntry<DefaultEntry>("winspool.drv", "GetDefaultPrinterA");
     char name[512] = "";
     DWORD size = sizeof name;
-    if (!GetDefaultPrinterA(name, &size))
-        return "";
-    return name;
+    if (query != NULL)
+        return query(name, &size) ? name : "";
+    std::string device = DeviceEntry();
+    return device.substr(0, device.find(','));
 }
 
 std::string DeviceEntry()
