@@ -154,8 +154,8 @@ target_link_libraries(planted_dll PRIVATE kernel32)
 set(MACHINE_SOURCES tests/machine/run.cpp tests/machine/state.cpp tests/machine/checks.cpp
     tests/machine/words.cpp tests/machine/sha256.cpp)
 add_executable(e2e_driver tests/e2e/main.cpp tests/e2e/runs.cpp tests/e2e/harness.cpp tests/e2e/checks.cpp
-    tests/e2e/scenarios.cpp tests/e2e/loads.cpp tests/e2e/report.cpp tests/e2e/firstbox.cpp
-    ${MACHINE_SOURCES})
+    tests/e2e/scenarios.cpp tests/e2e/loads.cpp tests/e2e/kit.cpp tests/e2e/report.cpp
+    tests/e2e/firstbox.cpp ${MACHINE_SOURCES})
 target_include_directories(e2e_driver PRIVATE tests)
 target_compile_options(e2e_driver PRIVATE ${WARNINGS} -O1)
 target_link_options(e2e_driver PRIVATE -static-libgcc -static-libstdc++)
@@ -164,6 +164,35 @@ target_link_libraries(e2e_driver PRIVATE winspool advapi32 user32 gdi32 version 
 # its four numbers.
 target_compile_definitions(e2e_driver PRIVATE PRODUCT_VERSION="${PROJECT_VERSION}"
     FOUR_NUMBER_VERSION="${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.${PROJECT_VERSION_TWEAK}")
+
+# The check kit's program, ScrivoxCheck.exe (tests/kit), for the vendor's
+# real NT 4.0, 2000, XP and Server 2003: it carries the planted DLL (RCDATA
+# PLANTED) and imports only what NT 4.0 SP6a's own DLLs export
+# (tests/release/kit-imports.txt): the C++ runtime linked in, the C runtime
+# the system's msvcrt.dll, and only the NT 4.0 API visible to its sources.
+rc_quoted("${CMAKE_BINARY_DIR}/planted/planted.dll" PLANTED_PATH)
+file(WRITE ${CMAKE_BINARY_DIR}/kit.rc.new "PLANTED RCDATA ${PLANTED_PATH}\n")
+configure_file(${CMAKE_BINARY_DIR}/kit.rc.new ${CMAKE_BINARY_DIR}/kit.rc COPYONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/kit.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/planted/planted.dll)
+file(READ ${CMAKE_SOURCE_DIR}/tests/kit/kit_names.h KIT_NAMES)
+string(REGEX MATCH "KitProgramName\\[\\] = \"([^\".]*)\\.exe\"" found "${KIT_NAMES}")
+if(NOT found)
+    message(FATAL_ERROR "tests/kit/kit_names.h: no KitProgramName[] = \"NAME.exe\"")
+endif()
+set(KIT_PROGRAM ${CMAKE_MATCH_1})
+add_executable(ScrivoxCheck WIN32 tests/kit/main.cpp tests/kit/system.cpp tests/kit/checks.cpp
+    tests/kit/signature.cpp ${MACHINE_SOURCES} ${CMAKE_BINARY_DIR}/kit.rc)
+add_dependencies(ScrivoxCheck planted_dll)
+target_include_directories(ScrivoxCheck PRIVATE tests)
+target_compile_definitions(ScrivoxCheck PRIVATE _WIN32_WINNT=0x0400 WINVER=0x0400)
+target_compile_options(ScrivoxCheck PRIVATE ${WARNINGS} -Os -municode)
+target_link_options(ScrivoxCheck PRIVATE -municode -s -static-libgcc -static-libstdc++
+    -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+    -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+target_link_libraries(ScrivoxCheck PRIVATE winspool advapi32 user32 gdi32 kernel32)
+set_target_properties(ScrivoxCheck PROPERTIES OUTPUT_NAME ${KIT_PROGRAM}
+    RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/link-stamp.sh)
 
 enable_testing()
 
@@ -178,6 +207,12 @@ add_test(NAME release_imports_carrying
     COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_imports.sh $<TARGET_FILE:ScrivoxSetupCarrying>
             ${CMAKE_SOURCE_DIR}/tests/release/nt4-imports.txt)
 set_tests_properties(release_imports_carrying PROPERTIES LABELS release)
+# The check kit's program starts on Windows NT 4.0 SP6a: each import on its
+# list, each entry's source said.
+add_test(NAME release_kit_imports
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/release/check_kit_imports.sh $<TARGET_FILE:ScrivoxCheck>
+            ${CMAKE_SOURCE_DIR}/tests/release/kit-imports.txt)
+set_tests_properties(release_kit_imports PROPERTIES LABELS release)
 # The stripped program stays within its size limit: ours, not Windows', kept
 # so that the program stays small and its start quick (a download, two
 # process starts). It was 12,288 bytes until the launcher wrote its copy from
@@ -248,5 +283,10 @@ foreach(scenario IN LISTS E2E_SCENARIOS)
         COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/wine.sh scenario ${E2E_STATE} ${CMAKE_BINARY_DIR} ${scenario})
     set_tests_properties(e2e_${scenario} PROPERTIES FIXTURES_REQUIRED e2e LABELS e2e TIMEOUT 300)
 endforeach()
-# That one installs from the unpacked signed release.
+# Those install from the unpacked signed release, and run its check kit.
 set_tests_properties(e2e_signed-release PROPERTIES FIXTURES_REQUIRED "e2e;release_archive")
+foreach(scenario IN LISTS E2E_SCENARIOS)
+    if(scenario MATCHES "^kit-")
+        set_tests_properties(e2e_${scenario} PROPERTIES FIXTURES_REQUIRED "e2e;release_archive")
+    endif()
+endforeach()

@@ -36,4 +36,13 @@ void PlantedDlls(Checker &check, const std::string &windows,
 void Renamed(Checker &check, const std::string &program, bool replaced);
 void ManifestBeside(Checker &check);
 
+// The check kit from the release's check archive (kit.cpp): run from a
+// script in a Windows version, with the single program as it ships or
+// broken on purpose, its report's lines compared; refused on a system it
+// does not check; declined at its question.
+enum class KitProgramIs { Shipped, InPlace, InPlaceBesidePlants, LeavesFolder, OtherPackage };
+void KitRun(Checker &check, const std::string &windows, KitProgramIs program);
+void KitRefused(Checker &check, const std::string &windows, const char *system);
+void KitDeclined(Checker &check);
+
 #endif

@@ -2,7 +2,8 @@
 // as a user would. One command a file:
 //   e2e_driver list                      the scenarios (scenarios.cpp)
 //   e2e_driver scenario NAME --installer EXE --package DIR --relay FILE
-//              [--planted DLL] [--release DIR] [--carrying EXE]
+//              [--planted DLL] [--release DIR] [--carrying EXE] [--kit DIR]
+//              [--other EXE]
 //                                        one scenario and its checks (scenarios.cpp)
 //   e2e_driver run --installer EXE --package DIR --expect DIR [--carrying EXE]
 //                  [--relay FILE] [--windows VER]
@@ -34,6 +35,8 @@ struct DriverOptions {
     std::string release;         // the folder the signed release archive was unpacked into
     std::string carrying;        // the installer built carrying the package (--package's files)
     std::string expect;          // the folder whose files the installed ones must be, for run
+    std::string kit;             // the folder the release's check archive was unpacked into
+    std::string other;           // the single program of a release of another package
     int runs = 10;
     bool interactive = false;
 };

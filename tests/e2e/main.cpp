@@ -32,7 +32,9 @@ int main(int argc, char **argv)
                   {"--planted", &options.planted},
                   {"--release", &options.release},
                   {"--carrying", &options.carrying},
-                  {"--expect", &options.expect}};
+                  {"--expect", &options.expect},
+                  {"--kit", &options.kit},
+                  {"--other", &options.other}};
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         bool known = arg == "--interactive";

@@ -388,6 +388,18 @@ const Scenario Table[] = {
          c.Equal(text, expected::IniValue, "the setting");
      }},
     {"signed-release", [](Checker &c) { SignedRelease(c); }},
+    {"kit-nt40", [](Checker &c) { KitRun(c, "nt40", KitProgramIs::Shipped); }},
+    {"kit-win2k", [](Checker &c) { KitRun(c, "win2k", KitProgramIs::Shipped); }},
+    {"kit-winxp", [](Checker &c) { KitRun(c, "winxp", KitProgramIs::Shipped); }},
+    {"kit-win2003", [](Checker &c) { KitRun(c, "win2003", KitProgramIs::Shipped); }},
+    {"kit-win98", [](Checker &c) { KitRefused(c, "win98", "Windows 98 4.10"); }},
+    {"kit-winxp64", [](Checker &c) { KitRefused(c, "winxp64", "Windows XP 5.2"); }},
+    {"kit-in-place", [](Checker &c) { KitRun(c, "winxp", KitProgramIs::InPlace); }},
+    {"kit-in-place-beside-plants",
+     [](Checker &c) { KitRun(c, "winxp", KitProgramIs::InPlaceBesidePlants); }},
+    {"kit-leaves-folder", [](Checker &c) { KitRun(c, "winxp", KitProgramIs::LeavesFolder); }},
+    {"kit-other-package", [](Checker &c) { KitRun(c, "winxp", KitProgramIs::OtherPackage); }},
+    {"kit-declined", [](Checker &c) { KitDeclined(c); }},
 
     {"version-info",
      [](Checker &c) {

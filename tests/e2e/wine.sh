@@ -236,6 +236,8 @@ scenario)
         --planted "$(windows_path "$build/planted/planted.dll")" \
         --release "$(windows_path "$build/release-test/unpacked")" \
         --carrying "$(windows_path "$build/carrying/$(program_name)")" \
+        --kit "$(windows_path "$build/release-test/kit-unpacked")" \
+        --other "$(windows_path "$build/release-test/other-package.exe")" \
         2>"$run/relay.log" || status=$?
     timing "$name driver, from its start to its end" "$started"
     started=$(now)

@@ -1,5 +1,7 @@
 #include "checks.h"
 
+#include <algorithm>
+
 #include "expected.h"
 #include "words.h"
 
@@ -74,11 +76,10 @@ void ExpectBoxes(Checker &check, const RunResult &result, const std::vector<Box>
                     which + ": the current directory of the process showing it");
         // Written from the image of the program started, whatever became of
         // its file since.
-        check.Equal(PrivateCopyWords(seen.programFile, result.installerFile),
-                    PrivateCopyWords(expected::PrivateCopyOf(result.installerFile),
-                                     result.installerFile),
-                    which + ": its private copy (" + std::to_string(seen.programFile.size()) +
-                        " bytes)");
+        check.Equal(
+            PrivateCopyWords(seen.programFile, result.installerFile),
+            PrivateCopyWords(expected::PrivateCopyOf(result.installerFile), result.installerFile),
+            which + ": its private copy (" + std::to_string(seen.programFile.size()) + " bytes)");
     }
 }
 
@@ -145,15 +146,26 @@ void ExpectFiles(Checker &check, int copied, const std::string &package)
     }
 }
 
-void ExpectDriverFiles(Checker &check, const std::string &package)
+std::vector<std::string> DriverFilePaths()
 {
     DriverState driver = ReadDriver(DriverName);
-    std::vector<std::string> paths = {driver.driverPath, driver.dataFile, driver.configFile};
-    paths.insert(paths.end(), driver.dependentFiles.begin(), driver.dependentFiles.end());
+    std::vector<std::string> paths;
+    std::vector<std::string> named = {driver.driverPath, driver.dataFile, driver.configFile};
+    named.insert(named.end(), driver.dependentFiles.begin(), driver.dependentFiles.end());
+    for (const std::string &path : named) {
+        if (driver.found && std::find(paths.begin(), paths.end(), path) == paths.end())
+            paths.push_back(path);
+    }
+    return paths;
+}
+
+void ExpectDriverFiles(Checker &check, const std::string &package)
+{
+    std::vector<std::string> paths = DriverFilePaths();
+    check.Expect(!paths.empty(), "the spooler names the driver's files");
     for (const std::string &path : paths) {
         std::string bytes;
-        check.Expect(ReadWholeFile(path, &bytes) &&
-                         bytes == PackageFile(package, BaseName(path)),
+        check.Expect(ReadWholeFile(path, &bytes) && bytes == PackageFile(package, BaseName(path)),
                      path + ", where the spooler keeps it, is the package's " + BaseName(path) +
                          " byte for byte, got " +
                          (Exists(path) ? FileWords(path, bytes) : "no such file"));

@@ -73,8 +73,10 @@ void ExpectLog(Checker &check, const std::vector<std::string> &messages,
 // The first `copied` package files are in the driver directory byte for byte
 // (as the package folder holds them), the others not.
 void ExpectFiles(Checker &check, int copied, const std::string &package);
-// The driver's files, where the spooler says they are (its version
-// directory), are the package's byte for byte.
+// The driver's files, where the spooler says it keeps them (its version
+// directory), each once; none where the driver is not registered.
+std::vector<std::string> DriverFilePaths();
+// Those files are the package's byte for byte.
 void ExpectDriverFiles(Checker &check, const std::string &package);
 void ExpectRegistered(Checker &check);
 void ExpectNotRegistered(Checker &check);

@@ -105,6 +105,11 @@ RunResult RunProgram(const ProgramRun &run);
 // for the suite's timing lines.
 std::vector<double> &RunSeconds();
 double Seconds(); // a clock reading, in seconds
+// Starts the program with those arguments in the folder, as Explorer would,
+// and waits for its end, answering nothing: its exit status, or 0xFFFFFFFF
+// where it did not start or end within the time.
+DWORD RunToEnd(const std::string &program, const std::string &arguments, const std::string &folder,
+               DWORD timeoutMs);
 // Milliseconds from starting the program to the first visible message box of
 // it or a process it started, which is then cancelled and every later box
 // answered; -1 when none came.
@@ -120,6 +125,8 @@ std::string Utf8(const std::wstring &wide);
 std::string Show(const std::string &text);
 std::string Join(const std::vector<std::string> &lines); // each line and a '|'
 std::string BaseName(const std::string &path);
+// A SID as text, "S-1-5-32-544".
+std::string SidText(PSID sid);
 
 // What the machine holds (state.cpp).
 std::set<std::string> FolderEntries(const std::string &folder); // the names in it

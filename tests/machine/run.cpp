@@ -30,8 +30,8 @@ std::vector<std::pair<DWORD, DWORD>> ProcessParents()
     NTSTATUS status = -1;
     for (int tries = 0; query != NULL && tries < 8; ++tries) {
         ULONG needed = 0;
-        status = query(SystemProcessInformation, list.data(), static_cast<ULONG>(list.size()),
-                       &needed);
+        status =
+            query(SystemProcessInformation, list.data(), static_cast<ULONG>(list.size()), &needed);
         if (status >= 0)
             break;
         list.resize(std::max<size_t>(2 * list.size(), needed + 4096));
@@ -41,9 +41,9 @@ std::vector<std::pair<DWORD, DWORD>> ProcessParents()
     for (size_t at = 0;;) {
         const SYSTEM_PROCESS_INFORMATION *entry =
             reinterpret_cast<const SYSTEM_PROCESS_INFORMATION *>(list.data() + at);
-        parents.push_back({static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)),
-                           static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(
-                               entry->InheritedFromUniqueProcessId))});
+        parents.push_back(
+            {static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)),
+             static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->InheritedFromUniqueProcessId))});
         if (entry->NextEntryOffset == 0 || at + entry->NextEntryOffset >= list.size())
             break;
         at += entry->NextEntryOffset;
@@ -133,19 +133,6 @@ std::string TryOpeningForDeletion(const std::string &folder)
         return "refused with error " + std::to_string(GetLastError());
     CloseHandle(opened);
     return "opened";
-}
-
-// A SID as text, "S-1-5-32-544", by the calls NT 4.0 has.
-std::string SidText(PSID sid)
-{
-    const SID_IDENTIFIER_AUTHORITY *authority = GetSidIdentifierAuthority(sid);
-    unsigned long long value = 0;
-    for (BYTE part : authority->Value)
-        value = value << 8 | part;
-    std::string text = "S-1-" + std::to_string(value);
-    for (UCHAR i = 0; i < *GetSidSubAuthorityCount(sid); ++i)
-        text += "-" + std::to_string(*GetSidSubAuthority(sid, i));
-    return text;
 }
 
 FolderAccess ReadAccess(const std::string &folder)
@@ -248,18 +235,17 @@ std::string IconOf(HWND box)
 {
     HWND control = NULL;
     EnumChildWindows(box, FindIconControl, reinterpret_cast<LPARAM>(&control));
-    HICON shown = control != NULL
-                      ? reinterpret_cast<HICON>(SendMessageA(control, STM_GETICON, 0, 0))
-                      : NULL;
+    HICON shown =
+        control != NULL ? reinterpret_cast<HICON>(SendMessageA(control, STM_GETICON, 0, 0)) : NULL;
     if (shown == NULL)
         return "none";
     const struct {
         LPCSTR id;
         const char *name;
-    } icons[] = {{IDI_HAND, "error"},
-                 {IDI_QUESTION, "question"},
-                 {IDI_EXCLAMATION, "warning"},
-                 {IDI_ASTERISK, "information"}};
+    } icons[] = {{MAKEINTRESOURCEA(32513), "error"}, // IDI_HAND, IDI_QUESTION, ...
+                 {MAKEINTRESOURCEA(32514), "question"},
+                 {MAKEINTRESOURCEA(32515), "warning"},
+                 {MAKEINTRESOURCEA(32516), "information"}};
     for (const auto &icon : icons) {
         if (LoadIconA(NULL, icon.id) == shown)
             return icon.name;
@@ -430,8 +416,9 @@ RunResult RunProgram(const ProgramRun &run)
     // the program named apart from a command line of its own.
     bool ownLine = !run.commandLine.empty();
     PROCESS_INFORMATION process;
-    if (!Start(ownLine ? run.installer : "", ownLine ? run.commandLine : "\"" + run.installer + "\"",
-               run.workingFolder, &environment, &process, run.whileSuspended)) {
+    if (!Start(ownLine ? run.installer : "",
+               ownLine ? run.commandLine : "\"" + run.installer + "\"", run.workingFolder,
+               &environment, &process, run.whileSuspended)) {
         result.problems.push_back("CreateProcessW failed with " + std::to_string(GetLastError()));
         return result;
     }
@@ -466,9 +453,9 @@ RunResult RunProgram(const ProgramRun &run)
             if (!EndProcess(search.owner, run.endStatus))
                 result.problems.push_back("the process showing the box could not be ended");
         } else if (run.answerBoxes) {
-            std::string answer = seen.buttons == "OK"                 ? "ok"
+            std::string answer = seen.buttons == "OK"              ? "ok"
                                  : nextAnswer < run.answers.size() ? run.answers[nextAnswer++]
-                                                                     : "";
+                                                                   : "";
             if (GetDlgItem(box, AnswerId(answer)) == NULL) {
                 result.problems.push_back("the box \"" + seen.text + "\" has " +
                                           (answer.empty() ? "no answer left" : "no such button"));
@@ -490,6 +477,22 @@ RunResult RunProgram(const ProgramRun &run)
             result.tempAdded.push_back(name);
     }
     return result;
+}
+
+DWORD RunToEnd(const std::string &program, const std::string &arguments, const std::string &folder,
+               DWORD timeoutMs)
+{
+    PROCESS_INFORMATION process;
+    DWORD status = 0xFFFFFFFF;
+    if (!Start(program, "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments), folder,
+               NULL, &process))
+        return status;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &status);
+    else
+        TerminateProcess(process.hProcess, status);
+    CloseHandle(process.hProcess);
+    return status;
 }
 
 double MillisecondsToFirstBox(const std::string &program, const std::string &folder)
@@ -573,6 +576,19 @@ std::string Join(const std::vector<std::string> &lines)
     for (const std::string &line : lines)
         joined += line + "|";
     return joined;
+}
+
+// By the calls NT 4.0 has.
+std::string SidText(PSID sid)
+{
+    const SID_IDENTIFIER_AUTHORITY *authority = GetSidIdentifierAuthority(sid);
+    unsigned long long value = 0;
+    for (BYTE part : authority->Value)
+        value = value << 8 | part;
+    std::string text = "S-1-" + std::to_string(value);
+    for (UCHAR i = 0; i < *GetSidSubAuthorityCount(sid); ++i)
+        text += "-" + std::to_string(*GetSidSubAuthority(sid, i));
+    return text;
 }
 
 std::string BaseName(const std::string &path)

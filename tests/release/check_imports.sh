@@ -14,28 +14,14 @@ exe=${1:?executable}
 allowlist=${2:?allowlist}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/pe.sh"
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
 headers=$("$objdump" -p "$exe") || { echo "FAIL: cannot read $exe"; exit 1; }
-field() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$headers"; }
+pe_nt4_gui
 
-grep -q 'file format pei-i386' <<<"$headers" || fail "not a PE32 i386 image"
-[ "$(field Subsystem)" = 00000002 ] || fail "subsystem is $(field Subsystem), not Windows GUI (2)"
-for name in MajorSubsystemVersion MajorOSystemVersion; do
-    [ "$(field $name)" = 4 ] || fail "$name is $(field $name), not 4"
-done
-for name in MinorSubsystemVersion MinorOSystemVersion; do
-    [ "$(field $name)" = 0 ] || fail "$name is $(field $name), not 0"
-done
-
-# DLL!function for every import.
-imports=$(awk '
-    /DLL Name:/ { dll = $3; next }
-    dll != "" && /^\t[0-9a-f]+\t/ { print dll "!" $3 }
-    /^$/ && dll != "" && seen { dll = "" }
-    /vma:  Hint/ { seen = 1 }
-' <<<"$headers" | sort -u)
+imports=$(pe_imports)
 [ -n "$imports" ] || fail "no imports found"
 allowed=$(grep -v -e '^#' -e '^$' "$allowlist" | sort -u)
 while read -r import; do

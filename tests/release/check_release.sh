@@ -29,9 +29,13 @@
 # certificate expired or not for code signing, a wrong PIN, a URI that names
 # no key, a module that cannot be loaded, a token's key that is not the
 # certificate's, an address with a password among it) is refused with exit
-# status 2 and one line, and nothing is written anywhere. It leaves the
-# release unpacked in WORK/unpacked for the e2e scenario that installs from
-# it.
+# status 2 and one line, and nothing is written anywhere. The check kit's
+# archive holds the check program (signed like the others, its imports on
+# its list), the single program and the archive's files as they ship, and a
+# README with the names filled in. It leaves the release unpacked in
+# WORK/unpacked for the e2e scenario that installs from it, the check kit in
+# WORK/kit-unpacked and the other package's single program in
+# WORK/other-package.exe for those that run the kit.
 #   check_release.sh SOURCE_FOLDER WORK_FOLDER
 set -uo pipefail
 source=${1:?source folder}
@@ -130,7 +134,7 @@ grep -q 'not time-stamped' "$work/first.log" || fail "the release does not say t
     fail "the passphrase file that others may read got no one-line warning: $(grep -i warning "$work/first.log")"
 grep -qi 'warning' "$work/second.log" "$work/token-release.log" && fail "a warning where nothing is readable by others: $(grep -ih warning "$work/second.log" "$work/token-release.log")"
 archive="$work/first/$name.zip" single="$work/first/$name.exe"
-for file in "$name.zip" "$name.exe" SHA256SUMS; do
+for file in "$name.zip" "$name.exe" "$name-check.zip" SHA256SUMS; do
     cmp "$work/first/$file" "$work/second/$file" || fail "$file differs between two releases of the same commit, package, key and time"
     cmp "$work/first/$file" "$work/token-release/$file" || fail "$file signed on the token differs from the one signed with the key's file"
 done
@@ -144,7 +148,7 @@ for file in "${files[@]}"; do
         fail "the release does not list $file with its last commit's time: $(grep -F "  $file " "$work/first.log")"
 done
 (cd "$work/first" && sha256sum --quiet -c SHA256SUMS) || fail "the release's SHA256SUMS does not check"
-[ "$(cut -d ' ' -f 3 "$work/first/SHA256SUMS" | tr '\n' ' ')" = "$name.exe $name.zip " ] ||
+[ "$(cut -d ' ' -f 3 "$work/first/SHA256SUMS" | tr '\n' ' ')" = "$name.exe $name.zip $name-check.zip " ] ||
     fail "the release's SHA256SUMS lists: $(cat "$work/first/SHA256SUMS")"
 
 listed=$(unzip -Z1 "$archive" | tr '\n' ' ')
@@ -168,9 +172,34 @@ for file in "${files[@]}"; do
         fail "the $file the single program carries is not the package's"
 done
 
+# The check kit: one folder holding the check program, the single program
+# and the archive's program and package files as they ship, and the
+# tester's README with every name filled in; left unpacked in
+# WORK/kit-unpacked for the e2e scenarios that run it.
+kit=$(sed -n 's/^static const char KitProgramName\[\] = "\(.*\)";$/\1/p' "$source/tests/kit/kit_names.h")
+kit_archive="$work/first/$name-check.zip"
+listed=$(unzip -Z1 "$kit_archive" | tr '\n' ' ')
+expected="$name-check/$kit $name-check/$name.exe $name-check/$exe ${files[*]/#/$name-check/} $name-check/README.txt "
+[ "$listed" = "$expected" ] || fail "the check kit's archive holds: $listed; expected: $expected"
+mkdir -p "$work/kit-unpacked"
+TZ=UTC unzip -q "$kit_archive" -d "$work/kit-unpacked" || fail "the check kit's archive cannot be unpacked"
+kit_folder="$work/kit-unpacked/$name-check"
+cmp -s "$kit_folder/$name.exe" "$single" || fail "the check kit's $name.exe is not the release's single program"
+for file in "$exe" "${files[@]}"; do
+    cmp -s "$kit_folder/$file" "$folder/$file" || fail "the check kit's $file is not the archive's"
+    [ "$(stat -c %Y "$kit_folder/$file")" = "$(stat -c %Y "$folder/$file")" ] ||
+        fail "the check kit's $file has not the archive's time"
+done
+grep -q '@' "$kit_folder/README.txt" && fail "the check kit's README.txt keeps a name unfilled: $(grep '@' "$kit_folder/README.txt")"
+grep -qF "$kit /report FILE" "$kit_folder/README.txt" && grep -qF "$name.exe, the release's" "$kit_folder/README.txt" &&
+    [ "$(grep -c $'\r$' "$kit_folder/README.txt")" -eq "$(wc -l <"$kit_folder/README.txt")" ] ||
+    fail "the check kit's README.txt does not name the kit and the single program, each line ending in CR LF"
+"$source/tests/release/check_kit_imports.sh" "$kit_folder/$kit" "$source/tests/release/kit-imports.txt" ||
+    fail "the signed $kit fails the header and import check"
+
 # Two signatures, the SHA-1 one first and the SHA-256 one nested after it,
 # each verifying, each signed at SOURCE_DATE_EPOCH.
-for program in "$folder/$exe" "$single"; do
+for program in "$folder/$exe" "$single" "$kit_folder/$kit"; do
     verify=$(osslsigncode verify -CAfile "$work/cert.pem" -in "$program" 2>&1)
     status=$?
     [ "$status" -eq 0 ] || { echo "$verify"; fail "osslsigncode verify of $program exited with $status"; }
@@ -179,7 +208,8 @@ for program in "$folder/$exe" "$single"; do
         fail "$program holds no SHA-1 signature and SHA-256 one after it that verify: $(grep -E '^(Signature Index|Message digest algorithm  *:|Signature verification:)' <<<"$verify" | tr '\n' '|')"
     [ "$(grep -c 'Signing time: Nov 14 22:13:20 2023 GMT' <<<"$verify")" -eq 2 ] ||
         fail "the signing times of $program are not SOURCE_DATE_EPOCH: $(grep 'Signing time' <<<"$verify" | tr '\n' '|')"
-    "$source/tests/release/check_imports.sh" "$program" "$source/tests/release/nt4-imports.txt" ||
+    [ "$program" = "$kit_folder/$kit" ] ||
+        "$source/tests/release/check_imports.sh" "$program" "$source/tests/release/nt4-imports.txt" ||
         fail "the signed $program fails the header and import check"
 done
 # One byte changed inside a carried file: the signature no longer holds.
@@ -210,6 +240,7 @@ chmod a-w "$vendor/${files[2]}"
 "$source/scripts/release" --package "$vendor" --out "$work/vendor-release" </dev/null >"$work/vendor-release.log" 2>&1 ||
     { cat "$work/vendor-release.log"; fail "the release of another package failed"; }
 shipped="$work/vendor-release/$name.exe"
+cp "$shipped" "$work/other-package.exe" # for the e2e scenario that gives the kit another package's
 mkdir -p "$work/vendor-unpacked"
 TZ=UTC unzip -q "$work/vendor-release/$name.zip" -d "$work/vendor-unpacked"
 unpacked="$work/vendor-unpacked/$name"
@@ -298,8 +329,8 @@ stamps="http://127.0.0.1:$(cat "$work/tsa/port")" stamps2="http://127.0.0.1:$(ca
     --timestamp "$stamps" --timestamp-rfc3161 "$stamps2" --ca "$work/authorities.pem" --out "$work/stamped" \
     </dev/null >"$work/stamped.log" 2>&1 || { cat "$work/stamped.log"; fail "the time-stamped release from a PKCS#12 file failed"; }
 stamped="$work/stamped/$release_name-2.1.0.7"
-[ "$(ls "$work/stamped" | sort)" = "$(printf '%s\n' SHA256SUMS "${stamped##*/}.exe" "${stamped##*/}.zip" | sort)" ] ||
-    fail "the release of version 2.1.0.7 wrote: $(ls "$work/stamped")"
+[ "$(ls "$work/stamped" | sort)" = "$(printf '%s\n' SHA256SUMS "${stamped##*/}"{.exe,.zip,-check.zip} | sort)" ] ||
+    fail "the release of version 2.1.0.7 wrote: $(ls "$work/stamped" | tr '\n' ' ')"
 [ "$(unzip -Z1 "$stamped.zip" 2>/dev/null | sed -n 4p)" = "${stamped##*/}/${files[2]}" ] ||
     fail "the archive holds ${files[2],,} under another name than ${files[2]}: $(unzip -Z1 "$stamped.zip" | tr '\n' ' ')"
 mkdir -p "$work/stamped-unpacked"
@@ -428,8 +459,8 @@ for row in "${refusals[@]}"; do
 done
 [ "$(cat "$work/first/SHA256SUMS")" = "$before" ] && (cd "$work/first" && sha256sum --quiet -c SHA256SUMS) ||
     fail "a refused release changed the earlier one"
-[ "$(ls -A "$work/first" | sort)" = "$(printf '%s\n' SHA256SUMS "$name.exe" "$name.zip" | sort)" ] ||
-    fail "a refused release left files behind: $(ls -A "$work/first")"
+[ "$(ls -A "$work/first" | sort)" = "$(printf '%s\n' SHA256SUMS "$name"{.exe,.zip,-check.zip} | sort)" ] ||
+    fail "a refused release left files behind: $(ls -A "$work/first" | tr '\n' ' ')"
 
 [ "$failed" -eq 0 ] && echo "release check: three signed releases (a key encrypted, in the clear, on a token) are identical; contents, carried files and their times, sums, SHA-1 and nested SHA-256 signatures, a tampered carried file, a release of version 2.1.0.7 from a PKCS#12 file stamped at two servers, ${#failures[@]} failures after the build and one interrupted, ${#runs[@]} runs of scripts/run, a damaged single program and ${#refusals[@]} refusals as expected"
 exit "$failed"
