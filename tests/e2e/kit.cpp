@@ -105,13 +105,19 @@ std::string CopyKit(Checker &check)
 // the archive's.
 std::string SingleIn(const std::string &folder)
 {
-    for (const std::string &name : FolderEntries(folder)) {
-        std::string lower = Lower(name);
-        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 &&
-            lower != Lower(KitProgramName) && lower != Lower(ProgramName))
-            return folder + "\\" + name;
-    }
-    return "";
+    std::vector<std::string> programs = OtherPrograms(folder, KitProgramName);
+    return programs.empty() ? "" : programs[0];
+}
+
+// The kit run as from a script, writing its report in its folder: its exit
+// status and the report's text.
+DWORD RunKit(Checker &check, const std::string &folder, std::string *text)
+{
+    std::string report = folder + "\\report.txt";
+    DWORD status =
+        RunToEnd(folder + "\\" + KitProgramName, "/report " + report, folder, KitTimeoutMs);
+    check.Expect(ReadWholeFile(report, text), "the kit wrote its report " + report);
+    return status;
 }
 
 // A program broken on purpose: one name of a system entry it binds at run
@@ -198,11 +204,8 @@ void KitRun(Checker &check, const std::string &windows, KitProgramIs program)
         break;
     }
     ConfigureWine(windows, BaseName(single), program != KitProgramIs::InPlace);
-    std::string report = folder + "\\report.txt";
-    DWORD status =
-        RunToEnd(folder + "\\" + KitProgramName, "/report " + report, folder, KitTimeoutMs);
     std::string text;
-    check.Expect(ReadWholeFile(report, &text), "the kit wrote its report " + report);
+    DWORD status = RunKit(check, folder, &text);
     printf("%s", text.c_str());
     check.Equal(status, program == KitProgramIs::Shipped ? 0 : 1, "the kit's exit status");
     auto lines = VerdictLines(text);
@@ -221,12 +224,8 @@ void KitRefused(Checker &check, const std::string &windows, const char *system)
     if (folder.empty())
         return;
     ConfigureWine(windows, BaseName(SingleIn(folder)), false);
-    std::string report = folder + "\\report.txt";
-    DWORD status =
-        RunToEnd(folder + "\\" + KitProgramName, "/report " + report, folder, KitTimeoutMs);
     std::string text;
-    check.Expect(ReadWholeFile(report, &text), "the kit wrote its report " + report);
-    check.Equal(status, 2, "the kit's exit status");
+    check.Equal(RunKit(check, folder, &text), 2, "the kit's exit status");
     std::string refusal = std::string("This kit checks Windows NT 4.0, 2000, XP and Server 2003, "
                                       "32-bit editions; this is ") +
                           system;

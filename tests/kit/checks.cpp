@@ -330,7 +330,7 @@ void CheckUpgrade(const SystemFacts &facts, const KitFiles &files, const std::st
     const std::string check = "6. An upgrade";
     std::string upgrade = NewFolder(work, "upgrade");
     Checker upgraded;
-    upgraded.Expect(CopyTo(files.archive, upgrade + "\\" + ProgramName),
+    upgraded.Expect(WriteWholeFile(upgrade + "\\" + ProgramName, files.archiveBytes),
                     "the archive's program is in " + upgrade);
     for (const char *name : PackageFiles) {
         std::string bytes;
@@ -370,13 +370,17 @@ void CheckUpgrade(const SystemFacts &facts, const KitFiles &files, const std::st
 void RunChecks(const SystemFacts &facts, const KitFiles &files, const std::string &work,
                bool inFront, std::vector<Line> *lines)
 {
+    // The single program as the report's digest gives it, in a new folder.
+    std::string first = NewFolder(work, "first");
+    std::string single = first + "\\" + BaseName(files.single);
+    bool written = WriteWholeFile(single, files.singleBytes);
     if (!facts.administrator) {
         for (const char *check : {"1. DLLs planted beside the single program", "2. The boxes",
                                   "3. The private folder, while the boxes are up", "4. The outcome",
                                   "5. A second run", "6. An upgrade"})
             lines->push_back({Verdict::NotShown, check,
                               "not an administrator: the installer needs one, and so do these"});
-        lines->push_back(CheckSignature(facts, files.single));
+        lines->push_back(CheckSignature(facts, single));
         return;
     }
     std::string cleaned = CleanStart();
@@ -386,14 +390,12 @@ void RunChecks(const SystemFacts &facts, const KitFiles &files, const std::strin
     // imports WINSPOOL.DRV, which no Windows knows as its own, and USER32.
     std::string control = NewFolder(work, "control");
     TakePlantTrace();
-    bool planted = Plant(control) && CopyTo(files.kit, control + "\\" + ProgramName);
+    bool planted = Plant(control) && WriteWholeFile(control + "\\" + ProgramName, files.kitBytes);
     DWORD controlStatus =
         RunToEnd(control + "\\" + ProgramName, "/control", control, ControlTimeoutMs);
     std::string controlTrace = TakePlantTrace();
 
-    std::string first = NewFolder(work, "first");
-    std::string single = first + "\\" + BaseName(files.single);
-    planted = Plant(first) && CopyTo(files.single, single) && planted;
+    planted = Plant(first) && written && planted;
     size_t logBefore = LogSize();
     std::string defaultBefore = DefaultPrinter();
     RunResult run = RunAsUser(single, inFront);
@@ -403,5 +405,5 @@ void RunChecks(const SystemFacts &facts, const KitFiles &files, const std::strin
     lines->push_back(CheckOutcome(files, run, logBefore, defaultBefore));
     lines->push_back(CheckSecondRun(facts, single));
     CheckUpgrade(facts, files, work, single, lines);
-    lines->push_back(CheckSignature(facts, files.single));
+    lines->push_back(CheckSignature(facts, single));
 }

@@ -43,9 +43,11 @@ std::string LanguageWords();
 std::string ComputerName();
 
 // What the kit's folder holds: the single program, the archive's program
-// beside the package's files.
+// beside the package's files; each program's path and its bytes, as read
+// once, which the checks run.
 struct KitFiles {
     std::string kit, folder, single, archive;
+    std::string kitBytes, singleBytes, archiveBytes;
 };
 
 // The checks, each adding its lines (checks.cpp, signature.cpp). `inFront`

@@ -27,14 +27,10 @@ int Say(const std::string &text, UINT style)
 const char Usage[] = "Usage: ScrivoxCheck.exe [/report FILE]\n\nStarted without arguments, it "
                      "asks first and writes its report beside itself.";
 
-std::string LowerName(const std::string &path)
-{
-    return Lower(BaseName(path));
-}
-
 // The release's files in the kit's folder: the archive's program and the
 // package's files by their names, and the single program, the one other
-// program there. "" when they are all there, else what is wrong.
+// program there, each read once: what is hashed is what runs. "" when they
+// are all there, else what is wrong.
 std::string FindKitFiles(KitFiles *files)
 {
     wchar_t own[MAX_PATH] = L"";
@@ -42,21 +38,18 @@ std::string FindKitFiles(KitFiles *files)
     if (length == 0 || length >= MAX_PATH)
         return "this program's own path is too long";
     files->kit = Utf8(own);
+    if (!ReadWholeFile(files->kit, &files->kitBytes))
+        return "this program's own file cannot be read";
     files->folder = files->kit.substr(0, files->kit.rfind('\\'));
     files->archive = files->folder + "\\" + ProgramName;
-    std::vector<std::string> lacking, others;
+    std::vector<std::string> lacking;
     for (const char *name : PackageFiles) {
         if (!Exists(files->folder + "\\" + name))
             lacking.push_back(name);
     }
     if (!Exists(files->archive))
         lacking.push_back(ProgramName);
-    for (const std::string &name : FolderEntries(files->folder)) {
-        std::string lower = Lower(name);
-        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 &&
-            lower != LowerName(files->kit) && lower != Lower(ProgramName))
-            others.push_back(name);
-    }
+    std::vector<std::string> others = OtherPrograms(files->folder, BaseName(files->kit));
     std::string holds = "the kit's folder " + files->folder + " must hold, as its archive does, " +
                         ProgramName + " and the package's four files, and the single program: ";
     if (!lacking.empty()) {
@@ -67,7 +60,10 @@ std::string FindKitFiles(KitFiles *files)
     }
     if (others.size() != 1)
         return holds + "it holds " + std::to_string(others.size()) + " programs besides these";
-    files->single = files->folder + "\\" + others[0];
+    files->single = others[0];
+    if (!ReadWholeFile(files->single, &files->singleBytes) ||
+        !ReadWholeFile(files->archive, &files->archiveBytes))
+        return "the release's programs in " + files->folder + " cannot be read";
     return "";
 }
 
@@ -86,12 +82,11 @@ void Stamps(std::string *compact, std::string *readable)
 }
 
 // The digest, once this program's SHA-256 has given the standard's for "abc".
-std::string Digest(const std::string &path)
+std::string Digest(const std::string &bytes)
 {
     if (Sha256("abc") != "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad")
         return "not given: this program's SHA-256 is wrong on this machine";
-    std::string bytes;
-    return ReadWholeFile(path, &bytes) ? "SHA-256 " + Sha256(bytes) : "cannot be read";
+    return "SHA-256 " + Sha256(bytes);
 }
 
 struct FrontWatch {
@@ -204,11 +199,11 @@ int wmain(int argc, wchar_t **argv)
     std::string compact, readable;
     Stamps(&compact, &readable);
     std::string computer = ComputerName();
-    std::vector<std::string> header = {std::string("Scrivox check kit report of ") + readable +
-                                           " (local time), computer " + computer,
-                                       "Windows: " + SystemWords(facts),
-                                       "Language: " + LanguageWords(),
-                                       "Check program: " + files.kit + ", " + Digest(files.kit)};
+    std::vector<std::string> header = {
+        std::string("Scrivox check kit report of ") + readable + " (local time), computer " +
+            computer,
+        "Windows: " + SystemWords(facts), "Language: " + LanguageWords(),
+        "Check program: " + files.kit + ", " + Digest(files.kitBytes)};
     if (!Checked(facts))
         return Refuse(report, header,
                       "This kit checks Windows NT 4.0, 2000, XP and Server 2003, 32-bit editions; "
@@ -216,8 +211,8 @@ int wmain(int argc, wchar_t **argv)
                           SystemWords(facts) + ": nothing was checked.");
     if (!lacking.empty())
         return Refuse(report, header, "Nothing was checked: " + lacking + ".");
-    header.push_back("Single program: " + files.single + ", " + Digest(files.single));
-    header.push_back("Archive's program: " + files.archive + ", " + Digest(files.archive));
+    header.push_back("Single program: " + files.single + ", " + Digest(files.singleBytes));
+    header.push_back("Archive's program: " + files.archive + ", " + Digest(files.archiveBytes));
     header.push_back(std::string("Administrator: ") + (facts.administrator ? "yes" : "no"));
     bool asked = report.empty(), inFront = false;
     if (asked && !Ask(&inFront))

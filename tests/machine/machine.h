@@ -134,6 +134,9 @@ std::set<std::string> FolderEntries(const std::string &folder); // the names in 
 // holds it: WOW64's redirection of System32 is turned off for the search.
 std::vector<std::string> FindFiles(const std::string &folder, const char *name);
 bool Exists(const std::string &path);
+// The programs (*.exe) in the folder but the installer's and the one named
+// `beside`: in the check kit's folder, the single program alone.
+std::vector<std::string> OtherPrograms(const std::string &folder, const std::string &beside);
 bool CopyTo(const std::string &from, const std::string &to);
 bool ReadWholeFile(const std::string &path, std::string *contents);
 bool WriteWholeFile(const std::string &path, const std::string &contents);

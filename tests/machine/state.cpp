@@ -52,6 +52,18 @@ std::vector<std::string> FindFiles(const std::string &folder, const char *name)
     return found;
 }
 
+std::vector<std::string> OtherPrograms(const std::string &folder, const std::string &beside)
+{
+    std::vector<std::string> programs;
+    for (const std::string &name : FolderEntries(folder)) {
+        std::string lower = Lower(name);
+        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0 &&
+            lower != Lower(beside) && lower != Lower(expected::ProgramName))
+            programs.push_back(folder + "\\" + name);
+    }
+    return programs;
+}
+
 bool Exists(const std::string &path)
 {
     return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
